@@ -1,0 +1,96 @@
+#include "app/connectsaved.h"
+#include "app/quitsignals.h"
+#include "app/singleinstance.h"
+#include "app/startup.h"
+#include "app/tray.h"
+#include "controller/controller.h"
+#include "routing/iconprovider.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QQmlApplicationEngine>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QTimer>
+#include <QtQml>
+
+int main(int argc, char* argv[])
+{
+    startup::setApplicationIdentity();
+
+    QApplication app(argc, argv);
+    // Closing the window only hides it; the tray's quit is the one way out.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QCoreApplication::setApplicationName(QStringLiteral("OrvikVPN"));
+    QCoreApplication::setOrganizationName(QStringLiteral("OrvikVPN"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORVIK_VERSION));
+    const QIcon icon(QStringLiteral(":/OrvikVPN/assets/orvik.ico"));
+    QApplication::setWindowIcon(icon);
+
+    switch (startup::ensureElevated()) {
+    case startup::Elevation::Relaunched:
+        return 0;
+    case startup::Elevation::Refused:
+        return 1;
+    case startup::Elevation::Continue:
+        break;
+    }
+
+    QLocalSocket instanceSocket;
+    QLocalServer instanceServer;
+    switch (claimSingleInstance(instanceSocket, instanceServer)) {
+    case InstanceClaim::OtherInstanceSignalled:
+        return 0;
+    case InstanceClaim::ListenFailed:
+        return 1;
+    case InstanceClaim::Serving:
+        break;
+    }
+
+    qmlRegisterType<Controller>("OrvikVPN", 1, 0, "Controller");
+    QQuickStyle::setStyle(QStringLiteral("Basic"));
+
+    QQmlApplicationEngine engine;
+    engine.addImageProvider(QStringLiteral("processicon"), new IconProvider);
+    engine.load(QUrl(QStringLiteral("qrc:/OrvikVPN/qml/Main.qml")));
+    if (engine.rootObjects().isEmpty())
+        return 1;
+
+    auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().constFirst());
+    Controller* controller =
+        window ? window->findChild<Controller*>(QString(), Qt::FindChildrenRecursively) : nullptr;
+
+    if (window) {
+        QObject::connect(&instanceServer, &QLocalServer::newConnection, window,
+                         [&instanceServer, window] {
+                             // Whatever the caller sent, a connection means "show yourself".
+                             if (QLocalSocket* caller = instanceServer.nextPendingConnection()) {
+                                 caller->close();
+                                 caller->deleteLater();
+                             }
+                             bringWindowForward(window);
+                         });
+        window->setIcon(icon);
+        startup::setNativeWindowIcons(window);
+    }
+
+    Tray tray(icon, window);
+
+    if (controller) {
+        QObject::connect(&app, &QCoreApplication::aboutToQuit, controller, &Controller::shutdown);
+        if (hasConnectSavedSwitch(QCoreApplication::arguments())) {
+            auto* trigger = new ConnectSavedTrigger(
+                [controller] { return !controller->servers().isEmpty(); },
+                [controller] { controller->connectVpn(); }, controller);
+            QObject::connect(controller, &Controller::serversChanged, trigger,
+                             &ConnectSavedTrigger::onServersChanged);
+        }
+        tray.attachController(controller);
+    }
+
+    installQuitSignalHandlers([&tray] { tray.quit(); });
+    tray.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,25 @@
+#include "app/singleinstance.h"
+
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QLockFile>
+
+InstanceClaim claimSingleInstance(QLocalSocket& socket, QLocalServer& server)
+{
+    const QString name = instanceServerName();
+    InstanceStartLock lock;
+
+    socket.connectToServer(name, QIODevice::ReadWrite);
+    if (socket.waitForConnected(500)) {
+        socket.write("show", 4);
+        socket.waitForBytesWritten(500); // a slow reader still counts as told
+        return InstanceClaim::OtherInstanceSignalled;
+    }
+
+    removeStaleInstanceServer(name);
+    if (!server.listen(name))
+        return InstanceClaim::ListenFailed;
+    return InstanceClaim::Serving;
+}
+
+InstanceStartLock::~InstanceStartLock() = default;

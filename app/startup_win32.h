@@ -1,0 +1,19 @@
+#pragma once
+
+// Win32 parts of start-up, free of Qt so they can be tested on their own.
+namespace win32 {
+
+void setAppUserModelId();
+
+// True only when the token can be opened and queried and reports elevation.
+bool isProcessElevated();
+
+// Starts this executable again with the "runas" verb, without arguments.
+bool relaunchElevated();
+
+void showElevationError();
+
+// Sends the executable's icon group 1 at the large and small system sizes to the window.
+void setWindowIcons(void* hwnd);
+
+} // namespace win32

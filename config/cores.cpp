@@ -1,0 +1,11 @@
+#include "config/cores.h"
+
+QString corePath(const QString& appDir, Core core)
+{
+    return appDir + QLatin1Char('/') + coreFileName(core);
+}
+
+QStringList coreArguments(const QString& configPath)
+{
+    return {QStringLiteral("run"), QStringLiteral("-c"), configPath};
+}

@@ -1,0 +1,144 @@
+#include "controller/controller.h"
+
+#include "config/cores.h"
+#include "session/httpscheck.h"
+
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QFile>
+#include <QGuiApplication>
+
+namespace {
+
+QString entryText(const QVariantList& servers, int row, const char* key)
+{
+    if (row < 0 || row >= servers.size())
+        return {};
+    return servers.at(row).toMap().value(QString::fromLatin1(key)).toString();
+}
+
+} // namespace
+
+Controller::Controller(QObject* parent)
+    : QObject(parent), m_session(QCoreApplication::applicationDirPath(), this)
+{
+    connect(this, &Controller::statusChanged, this, &Controller::writeStatusFile);
+    connect(this, &Controller::serversChanged, this, &Controller::writeStatusFile);
+
+    connect(&m_session, &TunnelSession::ready, this, &Controller::onTunnelReady);
+    connect(&m_session, &TunnelSession::failed, this, &Controller::onTunnelFailed);
+
+    m_watchTimer.setInterval(45000);
+    connect(&m_watchTimer, &QTimer::timeout, this, &Controller::onWatchTick);
+
+    loadSettings();
+    refreshProcesses();
+
+    // Runs after the window has finished loading, so the cached list appears in a live window.
+    QTimer::singleShot(0, this, &Controller::loadSavedSubscription);
+}
+
+Controller::~Controller()
+{
+    m_reconnectPending = false;
+    cancelPings();
+    m_session.stop();
+    clearConnectionState();
+}
+
+bool Controller::hasError() const
+{
+    return m_status.startsWith(QStringLiteral("Ошибка"));
+}
+
+QString Controller::selectedName() const
+{
+    if (m_selectedRow < 0 || m_selectedRow >= m_servers.size())
+        return QStringLiteral("Выберите сервер");
+    return entryText(m_servers, m_selectedRow, "name");
+}
+
+QString Controller::selectedEndpoint() const
+{
+    return entryText(m_servers, m_selectedRow, "endpoint");
+}
+
+QString Controller::selectedProtocol() const
+{
+    return entryText(m_servers, m_selectedRow, "protocol");
+}
+
+void Controller::setSelectedRow(int row)
+{
+    if (m_session.isRunning() || row < 0 || row >= m_servers.size() || row == m_selectedRow)
+        return;
+    m_selectedRow = row;
+    emit selectedChanged();
+}
+
+void Controller::setProcessFilter(const QString& text)
+{
+    if (text == m_processFilter)
+        return;
+    m_processFilter = text;
+    emit processFilterChanged();
+    emit processesChanged();
+}
+
+bool Controller::processBypassAvailable() const
+{
+    return QFile::exists(corePath(QCoreApplication::applicationDirPath(), Core::SingBox));
+}
+
+void Controller::copyLastError()
+{
+    if (m_lastError.isEmpty())
+        return;
+    if (QClipboard* clipboard = QGuiApplication::clipboard())
+        clipboard->setText(m_lastError, QClipboard::Clipboard);
+}
+
+QString Controller::processIcon(const QString& name) const
+{
+    Q_UNUSED(name);
+    return QStringLiteral("app");
+}
+
+void Controller::shutdown()
+{
+    m_reconnectPending = false;
+    cancelPings();
+    m_session.stop();
+    clearConnectionState();
+}
+
+void Controller::setStatus(const QString& text)
+{
+    if (text == m_status)
+        return;
+    m_status = text;
+    emit statusChanged();
+}
+
+void Controller::setBypassDomainError(const QString& text)
+{
+    if (text == m_bypassDomainError)
+        return;
+    m_bypassDomainError = text;
+    emit bypassDomainErrorChanged();
+}
+
+void Controller::clearConnectionState()
+{
+    m_watchTimer.stop();
+    if (m_verifyCheck) {
+        // Deleted at once, not deferred, so it can never report into a newer connection.
+        delete m_verifyCheck.data();
+        m_verifyCheck.clear();
+    }
+    m_connected = false;
+    m_connecting = false;
+    emit connectedChanged();
+    emit busyChanged();
+    emit connectingChanged();
+}

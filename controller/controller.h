@@ -1,0 +1,157 @@
+#pragma once
+
+#include "session/tunnelsession.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QVariantList>
+
+class HttpsCheck;
+
+// The one object the QML window talks to. Every value the window shows is a property,
+// every user action an invokable. The properties, signals and invokables keep this exact
+// order: the window and other local tools address them by position in the meta-object.
+class Controller : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool connected READ isConnected NOTIFY connectedChanged)
+    Q_PROPERTY(bool connecting READ isConnecting NOTIFY connectingChanged)
+    Q_PROPERTY(bool hasError READ hasError NOTIFY statusChanged)
+    Q_PROPERTY(bool busy READ isBusy NOTIFY busyChanged)
+    Q_PROPERTY(QString status READ status NOTIFY statusChanged)
+    Q_PROPERTY(QString subscriptionNotice READ subscriptionNotice NOTIFY serversChanged)
+    Q_PROPERTY(bool subscriptionLoading READ isSubscriptionLoading NOTIFY serversChanged)
+    Q_PROPERTY(QString selectedName READ selectedName NOTIFY selectedChanged)
+    Q_PROPERTY(QString selectedEndpoint READ selectedEndpoint NOTIFY selectedChanged)
+    Q_PROPERTY(QString selectedProtocol READ selectedProtocol NOTIFY selectedChanged)
+    Q_PROPERTY(int selectedRow READ selectedRow WRITE setSelectedRow NOTIFY selectedChanged)
+    Q_PROPERTY(QVariantList servers READ servers NOTIFY serversChanged)
+    Q_PROPERTY(QVariantList processes READ processes NOTIFY processesChanged)
+    Q_PROPERTY(QString processFilter READ processFilter WRITE setProcessFilter NOTIFY
+                   processFilterChanged)
+    Q_PROPERTY(bool processBypassAvailable READ processBypassAvailable CONSTANT)
+    Q_PROPERTY(QString processRouteMode READ processRouteMode WRITE setProcessRouteMode NOTIFY
+                   processRouteModeChanged)
+    Q_PROPERTY(int selectedProcessCount READ selectedProcessCount NOTIFY processesChanged)
+    Q_PROPERTY(QVariantList bypassDomains READ bypassDomains NOTIFY bypassDomainsChanged)
+    Q_PROPERTY(QString bypassDomainError READ bypassDomainError NOTIFY bypassDomainErrorChanged)
+
+public:
+    explicit Controller(QObject* parent = nullptr);
+    ~Controller() override;
+
+    bool isConnected() const { return m_connected; }
+    bool isConnecting() const { return m_connecting; }
+    bool hasError() const;
+    bool isBusy() const { return m_connecting; }
+    QString status() const { return m_status; }
+    QString subscriptionNotice() const { return m_subscriptionNotice; }
+    bool isSubscriptionLoading() const { return m_subscriptionLoading; }
+    QString selectedName() const;
+    QString selectedEndpoint() const;
+    QString selectedProtocol() const;
+    int selectedRow() const { return m_selectedRow; }
+    void setSelectedRow(int row);
+    QVariantList servers() const { return m_servers; }
+    QVariantList processes() const;
+    QString processFilter() const { return m_processFilter; }
+    void setProcessFilter(const QString& text);
+    bool processBypassAvailable() const;
+    QString processRouteMode() const { return m_processRouteMode; }
+    void setProcessRouteMode(const QString& mode);
+    int selectedProcessCount() const { return int(m_selectedProcesses.size()); }
+    QVariantList bypassDomains() const;
+    QString bypassDomainError() const { return m_bypassDomainError; }
+
+signals:
+    void connectedChanged();
+    void connectingChanged();
+    void busyChanged();
+    void statusChanged();
+    void selectedChanged();
+    void serversChanged();
+    void processesChanged();
+    void processFilterChanged();
+    void processRouteModeChanged();
+    void bypassDomainsChanged();
+    void bypassDomainErrorChanged();
+
+public:
+    Q_INVOKABLE void connectVpn();
+    Q_INVOKABLE void disconnectVpn();
+    Q_INVOKABLE void toggleVpn();
+    Q_INVOKABLE void importSubscription(const QString& url);
+    Q_INVOKABLE void refreshSubscription();
+    Q_INVOKABLE void copyLastError();
+    Q_INVOKABLE void pingServer(int index);
+    Q_INVOKABLE void pingAllServers();
+    Q_INVOKABLE void refreshProcesses();
+    Q_INVOKABLE void toggleProcessExclusion(const QString& name, bool excluded);
+    Q_INVOKABLE void toggleProcessSelection(const QString& name, bool selected);
+    Q_INVOKABLE bool addBypassDomain(const QString& input);
+    Q_INVOKABLE void removeBypassDomain(const QString& domain);
+    Q_INVOKABLE QString processIcon(const QString& name) const;
+    Q_INVOKABLE void shutdown();
+
+    // Operations shared by the controller's parts; not visible to QML.
+    void setStatus(const QString& text);
+    void setBypassDomainError(const QString& text);
+    void clearConnectionState();
+    void restartTunnel(const QString& message);
+    void cancelPings();
+    QString lastError() const { return m_lastError; }
+    TunnelSession& tunnelSession() { return m_session; }
+
+    // Server list and subscription.
+    bool applySubscriptionBody(const QByteArray& body, bool fromCache);
+    void installServerList(const QVariantList& entries, const QString& previousUri);
+
+    // Site bypass.
+    QStringList effectiveBypassDomains() const;
+
+private:
+    // Connection orchestration.
+    void onTunnelReady();
+    void onTunnelFailed(const QString& error);
+    void startVerification();
+    void onVerificationFinished(int milliseconds, const QString& error);
+    void onWatchTick();
+
+    // Latency checks.
+    void processPingQueue();
+
+    // Start-up, subscription and bootstrap redeem.
+    void loadSettings();
+    void loadSavedSubscription();
+    void redeemBootstrapToken(const QString& token, int hostIndex);
+
+    // Site bypass.
+    void saveBypassDomains() const;
+
+    // Status file.
+    void writeStatusFile();
+
+    TunnelSession m_session;
+    QPointer<HttpsCheck> m_verifyCheck;
+    QPointer<TunnelSession> m_pingSession;
+    QTimer m_watchTimer;
+    QStringList m_pingQueue;
+    bool m_connected = false;
+    bool m_subscriptionLoading = false;
+    QString m_subscriptionNotice;
+    QVariantList m_servers;
+    QVariantList m_allProcesses;
+    QStringList m_selectedProcesses;
+    QStringList m_userBypassDomains;
+    QString m_processFilter;
+    QString m_processRouteMode = QStringLiteral("exclude");
+    QString m_bypassDomainError;
+    QString m_lastError;
+    QString m_status = QStringLiteral("Отключено");
+    int m_selectedRow = 0;
+    bool m_connecting = false;
+    bool m_reconnectPending = false;
+};

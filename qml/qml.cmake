@@ -1,0 +1,23 @@
+# The QML module "OrvikVPN" 1.0, compiled into the library under the resource prefix
+# "/OrvikVPN/": qml/ holds the documents, qml/assets/ the pictures, font and icons.
+set(ORVIK_QML_ASSETS
+    qml/assets/orvik.ico
+)
+foreach(asset IN LISTS ORVIK_QML_ASSETS)
+    string(REGEX REPLACE "^qml/" "" alias "${asset}")
+    set_source_files_properties(${asset} PROPERTIES QT_RESOURCE_ALIAS ${alias})
+endforeach()
+
+qt_add_qml_module(orvik
+    URI OrvikVPN
+    VERSION 1.0
+    RESOURCE_PREFIX /
+    NO_PLUGIN
+    OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/qml/OrvikVPN
+    QML_FILES
+        qml/Main.qml
+        qml/Theme.qml
+        qml/AppIcon.qml
+    RESOURCES
+        ${ORVIK_QML_ASSETS}
+)

@@ -1,0 +1,155 @@
+#include "app/connectsaved.h"
+#include "app/singleinstance.h"
+#include "tests/support/testenv.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QSignalSpy>
+#include <QTest>
+
+class AppShellTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void connectSavedSwitch_data();
+    void connectSavedSwitch();
+    void triggerWaitsForANonEmptyListAndFiresOnce();
+    void triggerDelaysTheConnectionBy300ms();
+    void instanceChannelLivesInTheUsersRuntimeFolder();
+    void secondClaimSignalsTheFirst();
+    void anyConnectionCountsAsAShowRequest();
+    void staleServerFileDoesNotBlockAStart();
+};
+
+void AppShellTest::connectSavedSwitch_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("present");
+    QTest::newRow("none") << QStringList{"/opt/orvik/OrvikVPN"} << false;
+    QTest::newRow("switch") << QStringList{"/opt/orvik/OrvikVPN", "--connect-saved"} << true;
+    QTest::newRow("twice") << QStringList{"x", "--connect-saved", "--connect-saved"} << true;
+    QTest::newRow("after others") << QStringList{"x", "-v", "--connect-saved"} << true;
+    QTest::newRow("other case") << QStringList{"x", "--Connect-Saved"} << false;
+    QTest::newRow("with value") << QStringList{"x", "--connect-saved=1"} << false;
+    QTest::newRow("single dash") << QStringList{"x", "-connect-saved"} << false;
+}
+
+void AppShellTest::connectSavedSwitch()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, present);
+    QCOMPARE(hasConnectSavedSwitch(arguments), present);
+}
+
+void AppShellTest::triggerWaitsForANonEmptyListAndFiresOnce()
+{
+    bool hasServers = false;
+    int connects = 0;
+    ConnectSavedTrigger trigger([&] { return hasServers; }, [&] { ++connects; });
+
+    trigger.onServersChanged(); // empty list: stays armed
+    QTest::qWait(400);
+    QCOMPARE(connects, 0);
+    QVERIFY(trigger.isArmed());
+
+    hasServers = true;
+    trigger.onServersChanged();
+    QVERIFY(!trigger.isArmed());
+    trigger.onServersChanged(); // later lists never schedule again
+    trigger.onServersChanged();
+    QTRY_COMPARE_WITH_TIMEOUT(connects, 1, 2000);
+    QTest::qWait(500);
+    QCOMPARE(connects, 1);
+}
+
+void AppShellTest::triggerDelaysTheConnectionBy300ms()
+{
+    int connects = 0;
+    ConnectSavedTrigger trigger([] { return true; }, [&] { ++connects; });
+    QElapsedTimer clock;
+    clock.start();
+    trigger.onServersChanged();
+    QTest::qWait(200);
+    QCOMPARE(connects, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(connects, 1, 2000);
+    QVERIFY2(clock.elapsed() >= 290, qPrintable(QString::number(clock.elapsed())));
+}
+
+void AppShellTest::instanceChannelLivesInTheUsersRuntimeFolder()
+{
+    const QString name = instanceServerName();
+    const QString runtime = QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR"));
+    QVERIFY(!runtime.isEmpty());
+    QCOMPARE(QFileInfo(name).absolutePath(), QFileInfo(runtime).absoluteFilePath());
+    QCOMPARE(QFileInfo(name).fileName(), QStringLiteral("OrvikVPN.Client.instance"));
+}
+
+void AppShellTest::secondClaimSignalsTheFirst()
+{
+    QLocalSocket firstSocket;
+    QLocalServer firstServer;
+    QCOMPARE(claimSingleInstance(firstSocket, firstServer), InstanceClaim::Serving);
+
+    QByteArray received;
+    connect(&firstServer, &QLocalServer::newConnection, this, [&] {
+        QLocalSocket* caller = firstServer.nextPendingConnection();
+        connect(caller, &QLocalSocket::readyRead, this, [&, caller] { received += caller->readAll(); });
+    });
+
+    // The second start blocks this thread in its waits; the kernel queues the connection
+    // and the bytes for the first server until the event loop runs again.
+    QLocalSocket secondSocket;
+    QLocalServer secondServer;
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(claimSingleInstance(secondSocket, secondServer), InstanceClaim::OtherInstanceSignalled);
+    QVERIFY(clock.elapsed() < 1000);
+    QVERIFY(!secondServer.isListening());
+    QTRY_COMPARE(received, QByteArray("show"));
+}
+
+void AppShellTest::anyConnectionCountsAsAShowRequest()
+{
+    QLocalSocket socket;
+    QLocalServer server;
+    QCOMPARE(claimSingleInstance(socket, server), InstanceClaim::Serving);
+    QSignalSpy connections(&server, &QLocalServer::newConnection);
+
+    QLocalSocket silent;
+    silent.connectToServer(instanceServerName());
+    QVERIFY(silent.waitForConnected(1000));
+    QTRY_COMPARE(connections.count(), 1);
+    silent.write("something else entirely");
+    QVERIFY(silent.waitForBytesWritten(1000));
+    silent.disconnectFromServer();
+}
+
+void AppShellTest::staleServerFileDoesNotBlockAStart()
+{
+    // What a killed client leaves: a socket file nobody listens on.
+    const QString name = instanceServerName();
+    {
+        QLocalServer crashed;
+        crashed.setSocketOptions(QLocalServer::UserAccessOption);
+        QVERIFY(crashed.listen(name));
+        QVERIFY(QFile::exists(name));
+        // Leave the file behind the way a crash does: close the descriptor, keep the path.
+        QFile::rename(name, name + QStringLiteral(".keep"));
+        crashed.close();
+        QFile::rename(name + QStringLiteral(".keep"), name);
+    }
+    QVERIFY(QFile::exists(name));
+
+    QLocalSocket socket;
+    QLocalServer server;
+    QCOMPARE(claimSingleInstance(socket, server), InstanceClaim::Serving);
+    QVERIFY(server.isListening());
+    server.close();
+}
+
+ORVIK_TEST_MAIN(AppShellTest, QApplication)
+#include "tst_app.moc"

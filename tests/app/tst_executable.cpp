@@ -1,0 +1,267 @@
+// The real client executable, started offscreen in a temporary home.
+
+#include "tests/support/testenv.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+// One client process with its own home and runtime folder.
+class Client
+{
+public:
+    explicit Client(const QString& home, const QString& runtime = QString())
+        : m_home(home), m_runtime(runtime.isEmpty() ? home + QStringLiteral("/run") : runtime)
+    {
+        QDir().mkpath(m_runtime);
+        QFile::setPermissions(m_runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                             QFileDevice::ExeOwner);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), m_home);
+        env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+        env.remove(QStringLiteral("XDG_DATA_HOME"));
+        env.remove(QStringLiteral("XDG_CACHE_HOME"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        m_process.setProcessEnvironment(env);
+        m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+    }
+
+    ~Client()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+
+    void start(const QStringList& arguments = {})
+    {
+        m_process.start(QStringLiteral(ORVIK_CLIENT_EXE), arguments);
+    }
+
+    QString socketPath() const { return m_runtime + QStringLiteral("/OrvikVPN.Client.instance"); }
+
+    // Serving: the instance channel exists and the process has lived long enough to have
+    // loaded its window (a failed load ends the process with 1 at once).
+    bool waitUntilServing()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 15000) {
+            if (m_process.state() == QProcess::NotRunning)
+                return false;
+            if (QFile::exists(socketPath())) {
+                QTest::qWait(1000);
+                return m_process.state() == QProcess::Running;
+            }
+            QTest::qWait(50);
+        }
+        return false;
+    }
+
+    void sendSignal(int signalNumber) { ::kill(pid_t(m_process.processId()), signalNumber); }
+
+    bool waitForExit(int milliseconds) { return m_process.waitForFinished(milliseconds); }
+    int exitCode() const { return m_process.exitCode(); }
+    QProcess::ExitStatus exitStatus() const { return m_process.exitStatus(); }
+    QProcess::ProcessState state() const { return m_process.state(); }
+
+private:
+    QString m_home;
+    QString m_runtime;
+    QProcess m_process;
+};
+
+QStringList filesBelow(const QString& root)
+{
+    QStringList files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(root).relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
+
+} // namespace
+
+class ExecutableTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsAndWritesOnlyItsOwnFiles();
+    void secondStartWakesTheFirstAndEnds();
+    void runningClientAnswersAnyConnection();
+    void startAfterACrashStillWorks();
+    void usersDoNotShareTheChannel();
+    void connectSavedSwitchIsAccepted_data();
+    void connectSavedSwitchIsAccepted();
+    void stopSignalsQuitCleanly_data();
+    void stopSignalsQuitCleanly();
+};
+
+void ExecutableTest::startsAndWritesOnlyItsOwnFiles()
+{
+    QTemporaryDir home;
+    Client client(home.path());
+    client.start();
+    QVERIFY(client.waitUntilServing());
+    client.sendSignal(SIGTERM);
+    QVERIFY(client.waitForExit(10000));
+    QCOMPARE(client.exitCode(), 0);
+
+    const QStringList allowedFolders = {QStringLiteral(".config/OrvikVPN/"),
+                                        QStringLiteral(".local/share/OrvikVPN/"),
+                                        QStringLiteral(".cache/OrvikVPN/")};
+    for (const QString& file : filesBelow(home.path())) {
+        const bool allowed = std::any_of(allowedFolders.begin(), allowedFolders.end(),
+                                         [&](const QString& folder) { return file.startsWith(folder); });
+        QVERIFY2(allowed, qPrintable(QStringLiteral("unexpected file: ") + file));
+    }
+}
+
+void ExecutableTest::secondStartWakesTheFirstAndEnds()
+{
+    QTemporaryDir home;
+    Client first(home.path());
+    first.start();
+    QVERIFY(first.waitUntilServing());
+
+    Client second(home.path());
+    QElapsedTimer clock;
+    clock.start();
+    second.start();
+    QVERIFY(second.waitForExit(5000));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(first.state(), QProcess::Running);
+
+    first.sendSignal(SIGTERM);
+    QVERIFY(first.waitForExit(10000));
+    QCOMPARE(first.exitCode(), 0);
+}
+
+void ExecutableTest::runningClientAnswersAnyConnection()
+{
+    QTemporaryDir home;
+    Client client(home.path());
+    client.start();
+    QVERIFY(client.waitUntilServing());
+
+    // The client takes every connection as a show request and closes it at once.
+    for (const QByteArray& message : {QByteArray("show"), QByteArray("hello"), QByteArray()}) {
+        QLocalSocket socket;
+        socket.connectToServer(client.socketPath());
+        QVERIFY(socket.waitForConnected(1000));
+        if (!message.isEmpty()) {
+            socket.write(message);
+            QVERIFY(socket.waitForBytesWritten(1000));
+        }
+        QVERIFY(socket.state() == QLocalSocket::UnconnectedState ||
+                socket.waitForDisconnected(2000));
+    }
+    QCOMPARE(client.state(), QProcess::Running);
+    client.sendSignal(SIGTERM);
+    QVERIFY(client.waitForExit(10000));
+}
+
+void ExecutableTest::startAfterACrashStillWorks()
+{
+    QTemporaryDir home;
+    Client crashed(home.path());
+    crashed.start();
+    QVERIFY(crashed.waitUntilServing());
+    crashed.sendSignal(SIGKILL);
+    QVERIFY(crashed.waitForExit(5000));
+    QVERIFY(QFile::exists(crashed.socketPath())); // what the crash left behind
+
+    Client next(home.path());
+    next.start();
+    QVERIFY(next.waitUntilServing());
+    QLocalSocket socket;
+    socket.connectToServer(next.socketPath());
+    QVERIFY(socket.waitForConnected(1000));
+    socket.disconnectFromServer();
+
+    next.sendSignal(SIGTERM);
+    QVERIFY(next.waitForExit(10000));
+    QCOMPARE(next.exitCode(), 0);
+}
+
+void ExecutableTest::usersDoNotShareTheChannel()
+{
+    QTemporaryDir firstHome;
+    QTemporaryDir secondHome;
+    Client first(firstHome.path());
+    Client second(secondHome.path());
+    first.start();
+    QVERIFY(first.waitUntilServing());
+    second.start();
+    QVERIFY(second.waitUntilServing()); // not woken into the other user's client, not ended
+    QCOMPARE(first.state(), QProcess::Running);
+
+    for (Client* client : {&first, &second}) {
+        client->sendSignal(SIGTERM);
+        QVERIFY(client->waitForExit(10000));
+        QCOMPARE(client->exitCode(), 0);
+    }
+}
+
+void ExecutableTest::connectSavedSwitchIsAccepted_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("switch") << QStringList{"--connect-saved"};
+    QTest::newRow("twice") << QStringList{"--connect-saved", "--connect-saved"};
+    QTest::newRow("other case") << QStringList{"--Connect-Saved"};
+    QTest::newRow("unknown") << QStringList{"--verbose", "file.txt"};
+}
+
+void ExecutableTest::connectSavedSwitchIsAccepted()
+{
+    QFETCH(QStringList, arguments);
+    QTemporaryDir home;
+    Client client(home.path());
+    client.start(arguments);
+    QVERIFY(client.waitUntilServing());
+    client.sendSignal(SIGTERM);
+    QVERIFY(client.waitForExit(10000));
+    QCOMPARE(client.exitCode(), 0);
+}
+
+void ExecutableTest::stopSignalsQuitCleanly_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+void ExecutableTest::stopSignalsQuitCleanly()
+{
+    QFETCH(int, signalNumber);
+    QTemporaryDir home;
+    Client client(home.path());
+    client.start();
+    QVERIFY(client.waitUntilServing());
+    client.sendSignal(signalNumber);
+    QVERIFY(client.waitForExit(10000));
+    QCOMPARE(client.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(client.exitCode(), 0);
+    // An orderly end takes the instance channel down with it.
+    QVERIFY(!QFile::exists(client.socketPath()));
+}
+
+ORVIK_TEST_MAIN(ExecutableTest, QCoreApplication)
+#include "tst_executable.moc"

@@ -1,0 +1,41 @@
+#include "tests/support/testenv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace testenv {
+
+namespace {
+
+QTemporaryDir*& temporaryHome()
+{
+    static QTemporaryDir* dir = nullptr;
+    return dir;
+}
+
+} // namespace
+
+void isolateUserDirectories()
+{
+    if (temporaryHome())
+        return;
+    temporaryHome() = new QTemporaryDir(QDir::tempPath() + QStringLiteral("/orvik-test-XXXXXX"));
+    const QString root = temporaryHome()->path();
+    const QString runtime = root + QStringLiteral("/run");
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                       QFileDevice::ExeOwner);
+    qputenv("HOME", root.toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (root + QStringLiteral("/.config")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", (root + QStringLiteral("/.local/share")).toLocal8Bit());
+    qputenv("XDG_CACHE_HOME", (root + QStringLiteral("/.cache")).toLocal8Bit());
+    qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
+}
+
+QString home()
+{
+    return temporaryHome() ? temporaryHome()->path() : QString();
+}
+
+} // namespace testenv

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QTest>
+
+#include <memory>
+
+class QTemporaryDir;
+
+namespace testenv {
+
+// Points HOME, the XDG folders and the runtime folder at a fresh temporary home, so a
+// test never reads or writes the user's own settings, keyring data or status file.
+// Must run before the application object exists; the folder lives until the process ends.
+void isolateUserDirectories();
+
+// The temporary home set up above.
+QString home();
+
+} // namespace testenv
+
+// QTEST_MAIN with the isolated home.
+#define ORVIK_TEST_MAIN(TestClass, ApplicationClass)                                               \
+    int main(int argc, char** argv)                                                                \
+    {                                                                                              \
+        testenv::isolateUserDirectories();                                                         \
+        ApplicationClass app(argc, argv);                                                          \
+        app.setApplicationName(QStringLiteral("OrvikVPN"));                                        \
+        app.setOrganizationName(QStringLiteral("OrvikVPN"));                                       \
+        app.setApplicationVersion(QStringLiteral(ORVIK_VERSION));                                  \
+        TestClass test;                                                                            \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&test, argc, argv);                                                    \
+    }
