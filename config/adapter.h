@@ -16,3 +16,6 @@ struct PhysicalAdapter
 
 // Queries the system afresh on every call; never fails, an empty record means "none".
 PhysicalAdapter selectPhysicalAdapter();
+
+// The system query behind selectPhysicalAdapter(): the platform enumerator and the rule.
+PhysicalAdapter queryPhysicalAdapter();
