@@ -113,6 +113,9 @@ public:
     QStringList effectiveBypassDomains() const;
 
 private:
+    // Tests put the controller into states that otherwise need a live tunnel.
+    friend class ControllerTestAccess;
+
     // Connection orchestration.
     void onTunnelReady();
     void onTunnelFailed(const QString& error);
