@@ -30,8 +30,10 @@ bool inputBlob(const unsigned char* data, std::size_t size, DATA_BLOB& blob)
 {
     if (size > std::numeric_limits<DWORD>::max())
         return false;
+    // A zero-length blob still points somewhere: some implementations refuse a null pointer.
+    static const unsigned char nothing = 0;
     blob.cbData = DWORD(size);
-    blob.pbData = size > 0 ? const_cast<BYTE*>(data) : nullptr;
+    blob.pbData = const_cast<BYTE*>(data && size > 0 ? data : &nothing);
     return true;
 }
 
