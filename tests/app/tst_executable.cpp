@@ -257,7 +257,7 @@ void ExecutableTest::stopSignalsQuitCleanly()
     QFETCH(int, signalNumber);
     QTemporaryDir home;
     // What a client that died while connected would have left behind.
-    const QString statusPath = home.path() + QStringLiteral("/.local/share/OrvikVPN/client-status.json");
+    const QString statusPath = home.path() + QStringLiteral("/.local/share/OrvikVPN/OrvikVPN/client-status.json");
     QVERIFY(QDir().mkpath(QFileInfo(statusPath).absolutePath()));
     QFile stale(statusPath);
     QVERIFY(stale.open(QIODevice::WriteOnly));
