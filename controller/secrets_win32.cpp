@@ -28,7 +28,8 @@ void takeOutput(DATA_BLOB& output, std::vector<unsigned char>& out,
 
 bool inputBlob(const unsigned char* data, std::size_t size, DATA_BLOB& blob)
 {
-    if (size > std::numeric_limits<DWORD>::max())
+    // Parenthesised: windows.h may define max as a macro.
+    if (size > (std::numeric_limits<DWORD>::max)())
         return false;
     // A zero-length blob still points somewhere: some implementations refuse a null pointer.
     static const unsigned char nothing = 0;
