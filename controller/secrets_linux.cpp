@@ -5,6 +5,7 @@
 #include "controller/secrets.h"
 #include "controller/secrets_linux.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
