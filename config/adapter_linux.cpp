@@ -133,8 +133,11 @@ QHash<QString, QStringList> systemIpv4Addresses()
             continue;
         const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
         char text[INET_ADDRSTRLEN] = {};
-        if (inet_ntop(AF_INET, &ipv4->sin_addr, text, sizeof(text)))
-            addresses[QString::fromLocal8Bit(entry->ifa_name)].append(QString::fromLatin1(text));
+        if (!inet_ntop(AF_INET, &ipv4->sin_addr, text, sizeof(text)))
+            continue;
+        // A labelled address ("eth0:1") belongs to the interface before the colon.
+        const QString label = QString::fromLocal8Bit(entry->ifa_name);
+        addresses[label.section(QLatin1Char(':'), 0, 0)].append(QString::fromLatin1(text));
     }
     freeifaddrs(list);
     return addresses;
