@@ -25,6 +25,23 @@ namespace {
 const char kChildMode[] = "ORVIK_SECRETS_CHILD";
 const char kChildInput[] = "ORVIK_SECRETS_INPUT";
 
+// Runs "$0" beside a fresh unlocked gnome-keyring once that has taken its bus name, then
+// stops the daemon, which might otherwise outlive the short session.
+const char kOwnKeyringScript[] = R"(
+echo -n other | gnome-keyring-daemon --unlock --components=secrets >/dev/null
+for _ in $(seq 50); do
+    pid=$(dbus-send --session --print-reply=literal --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.GetConnectionUnixProcessID string:org.freedesktop.secrets 2>/dev/null |
+        awk '{print $2}')
+    [ -n "$pid" ] && break
+    sleep 0.1
+done
+"$0"
+status=$?
+[ -n "$pid" ] && kill "$pid"
+exit $status
+)";
+
 // Nothing in the keyring may make a call wait on the user; a refusal must come quickly.
 constexpr int kPromptFreeLimitMs = 3000;
 
@@ -208,9 +225,7 @@ ChildResult runSelf(const QByteArray& mode, const QByteArray& input, Keyring key
         // A private session bus with its own unlocked keyring, stored in a folder of its own.
         env.insert(QStringLiteral("XDG_DATA_HOME"), keyringHome.path());
         arguments = {QStringLiteral("--"), QStringLiteral("sh"), QStringLiteral("-c"),
-                     QStringLiteral("echo -n other | gnome-keyring-daemon --unlock "
-                                    "--components=secrets >/dev/null && exec \"$0\""),
-                     program};
+                     QString::fromLatin1(kOwnKeyringScript), program};
         program = QStringLiteral("dbus-run-session");
         break;
     case Keyring::None:
