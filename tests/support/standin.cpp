@@ -3,6 +3,10 @@
 #include <QDir>
 #include <QFile>
 
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#endif
+
 namespace standin {
 
 void clearEnvironment()
@@ -62,6 +66,16 @@ bool processGone(qint64 pid)
     const qsizetype close = text.lastIndexOf(')');
     const char state = close >= 0 && close + 2 < text.size() ? text.at(close + 2) : '?';
     return state == 'Z' || state == 'X';
+}
+
+void killProcess(qint64 pid)
+{
+#ifdef Q_OS_UNIX
+    if (pid > 0)
+        ::kill(pid_t(pid), SIGKILL);
+#else
+    Q_UNUSED(pid);
+#endif
 }
 
 QList<qint64> childProcesses(qint64 pid)

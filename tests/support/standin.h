@@ -44,6 +44,9 @@ QStringList readConnects(const QString& recordFolder);
 // True when no live process has that id (a zombie counts as gone).
 bool processGone(qint64 pid);
 
+// Kills the process outright (tests tidy up after a failed check with it).
+void killProcess(qint64 pid);
+
 // Linux: the ids of the process's children.
 QList<qint64> childProcesses(qint64 pid);
 
