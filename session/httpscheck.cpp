@@ -20,9 +20,7 @@ const QList<QUrl>& httpsCheckUrls()
     return urls;
 }
 
-HttpsCheck::HttpsCheck(quint16 port, QObject* parent) : QObject(parent), m_port(port)
-{
-}
+HttpsCheck::HttpsCheck(quint16 port, QObject* parent) : QObject(parent), m_port(port) {}
 
 void HttpsCheck::start()
 {
@@ -31,14 +29,13 @@ void HttpsCheck::start()
     auto* manager = new QNetworkAccessManager(this);
     // Qt's SOCKS5 proxy hands the host name to the proxy, so the name is resolved on the
     // far side of the tunnel, not by the local resolver.
-    manager->setProxy(QNetworkProxy(QNetworkProxy::Socks5Proxy, QStringLiteral("127.0.0.1"),
-                                    m_port, QString(), QString()));
+    manager->setProxy(QNetworkProxy(QNetworkProxy::Socks5Proxy, QStringLiteral("127.0.0.1"), m_port,
+                                    QString(), QString()));
 
     // A unique query keeps every cache on the way out of the answer.
     QUrl url = httpsCheckUrls().at(m_attempt);
     QUrlQuery query;
-    query.addQueryItem(QStringLiteral("orvik"),
-                       QUuid::createUuid().toString(QUuid::Id128));
+    query.addQueryItem(QStringLiteral("orvik"), QUuid::createUuid().toString(QUuid::Id128));
     url.setQuery(query);
 
     QNetworkRequest request(url);

@@ -23,7 +23,8 @@ constexpr qint64 kLaunchLimitMs = 10000;
 constexpr int kTerminateWaitMs = 600;
 constexpr int kKillWaitMs = 1000;
 
-constexpr QFileDevice::Permissions kOwnerReadWrite = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+constexpr QFileDevice::Permissions kOwnerReadWrite =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 // Binding to port 0 lets the system pick; the port is free again once the server is gone.
 quint16 freeLocalPort()
@@ -183,7 +184,8 @@ void TunnelSession::launch(const QString& serverAddress, const TunnelOptions& op
 
     if (needsXray()) {
         const QString xrayConfig = m_runtimeDir->filePath(QStringLiteral("xray.json"));
-        if (!writeConfig(xrayConfig, buildXrayConfig(m_profile, serverAddress, m_adapter, xrayPort))) {
+        if (!writeConfig(xrayConfig,
+                         buildXrayConfig(m_profile, serverAddress, m_adapter, xrayPort))) {
             fail(QStringLiteral("Не удалось сохранить настройки Xray."));
             return;
         }
@@ -195,9 +197,9 @@ void TunnelSession::launch(const QString& serverAddress, const TunnelOptions& op
     }
 
     const QString singBoxConfig = m_runtimeDir->filePath(QStringLiteral("sing-box.json"));
-    const QJsonObject singBox = buildSingBoxConfig(
-        m_profile, serverAddress, m_adapter, m_socksPort, xrayPort, options.tunMode,
-        options.bypassDomains, options.appProcesses, options.includeMode);
+    const QJsonObject singBox = buildSingBoxConfig(m_profile, serverAddress, m_adapter, m_socksPort,
+                                                   xrayPort, options.tunMode, options.bypassDomains,
+                                                   options.appProcesses, options.includeMode);
     if (!writeConfig(singBoxConfig, singBox)) {
         fail(QStringLiteral("Не удалось сохранить настройки туннеля."));
         return;

@@ -35,7 +35,8 @@ bool awaitReady(TunnelSession& session)
         ready = true;
         loop.quit();
     });
-    const auto onFailed = QObject::connect(&session, &TunnelSession::failed, &loop, &QEventLoop::quit);
+    const auto onFailed =
+        QObject::connect(&session, &TunnelSession::failed, &loop, &QEventLoop::quit);
     QTimer::singleShot(15000, &loop, &QEventLoop::quit);
     loop.exec();
     QObject::disconnect(onReady);
@@ -79,7 +80,12 @@ void stopTwoCores(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(startToReady)->ArgName("vless")->Arg(0)->Arg(1)->UseManualTime()->Iterations(30)
+BENCHMARK(startToReady)
+    ->ArgName("vless")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Iterations(30)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(stopTwoCores)->UseManualTime()->Iterations(30)->Unit(benchmark::kMillisecond);
 

@@ -112,10 +112,12 @@ bool TestHttpsCheck::startServersAndProxy()
     m_proxy->setProcessChannelMode(QProcess::MergedChannels);
     m_proxy->start(corePath(QCoreApplication::applicationDirPath(), Core::Xray),
                    {QStringLiteral("run"), QStringLiteral("-c"), configPath});
-    return QTest::qWaitFor([this] {
-        m_proxy->waitForReadyRead(50);
-        return m_proxy->peek(4096).contains("listening");
-    }, 10000);
+    return QTest::qWaitFor(
+        [this] {
+            m_proxy->waitForReadyRead(50);
+            return m_proxy->peek(4096).contains("listening");
+        },
+        10000);
 }
 
 void TestHttpsCheck::checkUrlsAreTheTwoPublicEndpoints()
@@ -140,7 +142,8 @@ void TestHttpsCheck::outcome_data()
     QTest::addColumn<QString>("errorPattern");
 
     QTest::newRow("204 at once, no retry") << 204 << 204 << true << 0 << QString();
-    QTest::newRow("200 counts as failure, second URL answers") << 200 << 204 << true << 1 << QString();
+    QTest::newRow("200 counts as failure, second URL answers")
+        << 200 << 204 << true << 1 << QString();
     QTest::newRow("redirect is not followed") << 302 << 204 << true << 1 << QString();
     QTest::newRow("both fail, both lines kept")
         << 500 << 200 << false << 1
@@ -208,7 +211,8 @@ void TestHttpsCheck::nothingListeningFailsBothAttempts()
     QCOMPARE(finished.count(), 1);
     QCOMPARE(finished.at(0).at(0).toInt(), -1);
     const QString error = finished.at(0).at(1).toString();
-    QVERIFY2(QRegularExpression(QStringLiteral("^HTTPS через VPN не отвечает\\. HTTP 0: [^;]+; HTTP 0: .+$"))
+    QVERIFY2(QRegularExpression(
+                 QStringLiteral("^HTTPS через VPN не отвечает\\. HTTP 0: [^;]+; HTTP 0: .+$"))
                  .match(error)
                  .hasMatch(),
              qPrintable(error));

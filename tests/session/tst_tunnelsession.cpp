@@ -39,7 +39,8 @@ ServerProfile hysteria2Profile(const QString& host)
     profile.port = 8443;
     profile.credential = QStringLiteral("hy2-Secret-Passw0rd");
     profile.sni = QStringLiteral("example.org");
-    profile.uri = QStringLiteral("hy2://hy2-Secret-Passw0rd@%1:8443?sni=example.org#Test").arg(host);
+    profile.uri =
+        QStringLiteral("hy2://hy2-Secret-Passw0rd@%1:8443?sni=example.org#Test").arg(host);
     return profile;
 }
 
@@ -56,7 +57,8 @@ ServerProfile vlessProfile(const QString& host)
     profile.publicKey = QStringLiteral("pUbLiCkEyForTheTest0123456789abcdefghijklmn");
     profile.shortId = QStringLiteral("0a1b2c3d");
     profile.flow = QStringLiteral("xtls-rprx-vision");
-    profile.uri = QStringLiteral("vless://%1@%2:443?security=reality#Test").arg(profile.credential, host);
+    profile.uri =
+        QStringLiteral("vless://%1@%2:443?security=reality#Test").arg(profile.credential, host);
     return profile;
 }
 
@@ -93,9 +95,9 @@ public:
     quint16 readyPort = 0;
 };
 
-constexpr QFileDevice::Permissions kGroupOrOther = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
-                                                   QFileDevice::ExeGroup | QFileDevice::ReadOther |
-                                                   QFileDevice::WriteOther | QFileDevice::ExeOther;
+constexpr QFileDevice::Permissions kGroupOrOther =
+    QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+    QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
 
 QJsonObject readDocument(const QString& path)
 {
@@ -180,7 +182,8 @@ QString TestTunnelSession::coreFolder(const QString& cores)
     QDir().mkpath(folder);
     const bool notExecutable = cores.endsWith(QLatin1String(" not executable"));
     for (const Core core : {Core::SingBox, Core::Xray}) {
-        const QString name = core == Core::SingBox ? QStringLiteral("sing-box") : QStringLiteral("xray");
+        const QString name =
+            core == Core::SingBox ? QStringLiteral("sing-box") : QStringLiteral("xray");
         if (!notExecutable && cores != name + QStringLiteral(" only"))
             continue;
         const QString target = corePath(folder, core);
@@ -271,9 +274,11 @@ void TestTunnelSession::readyForProfile()
     expectedFiles.sort();
     QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name), expectedFiles);
     for (const QString& file : expectedFiles) {
-        const QFileDevice::Permissions permissions = QFile::permissions(folder + QLatin1Char('/') + file);
+        const QFileDevice::Permissions permissions =
+            QFile::permissions(folder + QLatin1Char('/') + file);
         QCOMPARE(permissions & kGroupOrOther, QFileDevice::Permissions());
-        QCOMPARE(permissions & (QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner),
+        QCOMPARE(permissions &
+                     (QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner),
                  QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
 
@@ -283,8 +288,9 @@ void TestTunnelSession::readyForProfile()
              int(log.readyPort));
     if (kind == QLatin1String("vless")) {
         const QJsonObject xray = readDocument(starts.constFirst().configPath);
-        QCOMPARE(tagged(xray, "inbounds", "local-socks").value(QLatin1String("port")).toInt(),
-                 tagged(singBox, "outbounds", "vpn-out").value(QLatin1String("server_port")).toInt());
+        QCOMPARE(
+            tagged(xray, "inbounds", "local-socks").value(QLatin1String("port")).toInt(),
+            tagged(singBox, "outbounds", "vpn-out").value(QLatin1String("server_port")).toInt());
     }
 #ifdef Q_OS_LINUX
     for (const standin::Start& start : starts)
@@ -307,7 +313,8 @@ void TestTunnelSession::checkSucceedsThroughCores_data()
 
     const QString host = httpsCheckUrls().at(0).host();
     QTest::newRow("Hysteria2") << "hysteria2"
-                               << QStringList{QStringLiteral("sing-box\tdomain\t%1\t443").arg(host)};
+                               << QStringList{
+                                      QStringLiteral("sing-box\tdomain\t%1\t443").arg(host)};
     QTest::newRow("VLESS") << "vless"
                            << QStringList{QStringLiteral("sing-box\tdomain\t%1\t443").arg(host),
                                           QStringLiteral("xray\tdomain\t%1\t443").arg(host)};
@@ -356,7 +363,8 @@ void TestTunnelSession::failure_data()
     QTest::addColumn<QString>("detail");
 
     const QString local = QStringLiteral("127.0.0.1");
-    const QString coreMissing = QStringLiteral("Не найдено VPN-ядро. Восстановите установку приложения.");
+    const QString coreMissing =
+        QStringLiteral("Не найдено VPN-ядро. Восстановите установку приложения.");
     const QString coreStopped = QStringLiteral("VPN-ядро остановилось. ");
     const QString cannotStart = QStringLiteral("Не удалось запустить VPN-ядро: ");
     const QString noIpv4 = QStringLiteral("DNS не вернул IPv4-адрес VPN-сервера: ");
@@ -364,26 +372,27 @@ void TestTunnelSession::failure_data()
     QTest::newRow("no usable adapter")
         << "vless" << local << "both" << false << QByteArray() << QByteArray() << false << false
         << "Не найдено подключение Wi-Fi или Ethernet с доступом в интернет." << QString();
-    QTest::newRow("sing-box missing")
-        << "hysteria2" << local << "xray only" << true << QByteArray() << QByteArray() << false
-        << false << coreMissing << QString();
+    QTest::newRow("sing-box missing") << "hysteria2" << local << "xray only" << true << QByteArray()
+                                      << QByteArray() << false << false << coreMissing << QString();
     QTest::newRow("Xray missing for VLESS")
         << "vless" << local << "sing-box only" << true << QByteArray() << QByteArray() << false
         << false << coreMissing << QString();
-    QTest::newRow("lookup answers IPv6 only")
-        << "vless" << "::1" << "both" << true << QByteArray() << QByteArray() << false << false
-        << noIpv4 + "::1" << QString();
+    QTest::newRow("lookup answers IPv6 only") << "vless"
+                                              << "::1"
+                                              << "both" << true << QByteArray() << QByteArray()
+                                              << false << false << noIpv4 + "::1" << QString();
     QTest::newRow("lookup finds nothing")
-        << "hysteria2" << "orvik-no-such-host.invalid" << "both" << true << QByteArray()
-        << QByteArray() << false << false << noIpv4 + "orvik-no-such-host.invalid" << QString();
+        << "hysteria2"
+        << "orvik-no-such-host.invalid"
+        << "both" << true << QByteArray() << QByteArray() << false << false
+        << noIpv4 + "orvik-no-such-host.invalid" << QString();
     // Nobody, not even root, can make a folder in /proc.
     QTest::newRow("no runtime folder")
-        << "vless" << local << "both" << true << QByteArray("TMPDIR")
-        << QByteArray("/proc") << false << false
-        << "Не удалось подготовить локальный VPN." << QString();
+        << "vless" << local << "both" << true << QByteArray("TMPDIR") << QByteArray("/proc")
+        << false << false << "Не удалось подготовить локальный VPN." << QString();
     QTest::newRow("sing-box cannot be started")
-        << "hysteria2" << local << "sing-box not executable" << true << QByteArray()
-        << QByteArray() << false << false << cannotStart << "Permission denied";
+        << "hysteria2" << local << "sing-box not executable" << true << QByteArray() << QByteArray()
+        << false << false << cannotStart << "Permission denied";
     QTest::newRow("Xray cannot be started")
         << "vless" << local << "xray not executable" << true << QByteArray() << QByteArray()
         << false << false << cannotStart << "Permission denied";
@@ -401,7 +410,8 @@ void TestTunnelSession::failure_data()
         << "exiting after the asked delay";
     QTest::newRow("Xray exits after ready")
         << "vless" << local << "both" << true << QByteArray(standin::kExitAfter)
-        << QByteArray("xray:800") << false << true << coreStopped << "exiting after the asked delay";
+        << QByteArray("xray:800") << false << true << coreStopped
+        << "exiting after the asked delay";
     QTest::newRow("credentials printed by a core are hidden")
         << "vless" << local << "both" << true << QByteArray(standin::kExitAtOnce)
         << QByteArray("sing-box") << true << false << coreStopped << "[скрыто]";
@@ -425,13 +435,15 @@ void TestTunnelSession::failure()
     QFETCH(QString, detail);
 
     if (!adapterUsable)
-        setAdapterSource([] { return PhysicalAdapter{QString(), QString(), QStringLiteral("10.0.0.1")}; });
+        setAdapterSource([] {
+            return PhysicalAdapter{QString(), QString(), QStringLiteral("10.0.0.1")};
+        });
     if (!faultVariable.isEmpty())
         qputenv(faultVariable.constData(), faultValue);
     const ServerProfile profile = profileOfKind(kind, host);
     if (printSecrets) {
-        qputenv(standin::kPrint, ("sing-box:uri " + profile.uri + " password " + profile.credential +
-                                  " key " + profile.publicKey)
+        qputenv(standin::kPrint, ("sing-box:uri " + profile.uri + " password " +
+                                  profile.credential + " key " + profile.publicKey)
                                      .toUtf8());
     }
     const QString appDir =
@@ -590,10 +602,12 @@ void TestTunnelSession::coresDieWithKilledClient()
     QProcess client;
     client.start(QCoreApplication::applicationDirPath() + QStringLiteral("/session_orphan_helper"));
     QVERIFY(client.waitForStarted());
-    QVERIFY(QTest::qWaitFor([&client] {
-        client.waitForReadyRead(50);
-        return client.peek(4096).contains("ready") || client.state() == QProcess::NotRunning;
-    }, 10000));
+    QVERIFY(QTest::qWaitFor(
+        [&client] {
+            client.waitForReadyRead(50);
+            return client.peek(4096).contains("ready") || client.state() == QProcess::NotRunning;
+        },
+        10000));
     QVERIFY2(client.peek(4096).startsWith("ready"), client.peek(4096));
 
     const QList<standin::Start> starts = standin::readStarts(records());

@@ -18,8 +18,8 @@
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTimer>
 #include <QtEndian>
+#include <QTimer>
 
 #include <csignal>
 #include <cstdio>
@@ -122,8 +122,8 @@ QHash<QString, QPair<QString, quint16>> hostMap()
         const qsizetype colon = sides.at(1).lastIndexOf(QLatin1Char(':'));
         if (colon < 0)
             continue;
-        map.insert(sides.at(0).trimmed().toLower(),
-                   {sides.at(1).left(colon).trimmed(), quint16(sides.at(1).mid(colon + 1).toUInt())});
+        map.insert(sides.at(0).trimmed().toLower(), {sides.at(1).left(colon).trimmed(),
+                                                     quint16(sides.at(1).mid(colon + 1).toUInt())});
     }
     return map;
 }
@@ -157,7 +157,15 @@ public:
     }
 
 private:
-    enum class State { Greeting, Request, Connecting, UpstreamGreeting, UpstreamReply, Relaying, Closed };
+    enum class State {
+        Greeting,
+        Request,
+        Connecting,
+        UpstreamGreeting,
+        UpstreamReply,
+        Relaying,
+        Closed
+    };
 
     void onClientData()
     {
@@ -216,9 +224,9 @@ private:
         m_request = m_buffer.left(length);
         m_buffer.remove(0, length);
         if (command != 0x01) {
-            appendRecord(QStringLiteral("connects.log"),
-                         g_name + QStringLiteral("\trefused-command\t") +
-                             QString::number(int(quint8(command))));
+            appendRecord(QStringLiteral("connects.log"), g_name +
+                                                             QStringLiteral("\trefused-command\t") +
+                                                             QString::number(int(quint8(command))));
             refuse(CommandNotSupported);
             return;
         }
@@ -235,7 +243,8 @@ private:
             m_domain = true;
         }
         appendRecord(QStringLiteral("connects.log"),
-                     g_name + (m_domain ? QStringLiteral("\tdomain\t") : QStringLiteral("\tipv4\t")) +
+                     g_name +
+                         (m_domain ? QStringLiteral("\tdomain\t") : QStringLiteral("\tipv4\t")) +
                          m_host + QLatin1Char('\t') + QString::number(m_port));
         openTarget();
     }
@@ -386,12 +395,12 @@ struct Plan
 
 Plan planSingBox(const QJsonObject& document)
 {
-    const QJsonObject inbound = findTagged(document.value(QLatin1String("inbounds")).toArray(),
-                                           QStringLiteral("check-in"));
+    const QJsonObject inbound =
+        findTagged(document.value(QLatin1String("inbounds")).toArray(), QStringLiteral("check-in"));
     if (inbound.value(QLatin1String("type")).toString() != QLatin1String("socks"))
         quit(QStringLiteral("no \"check-in\" socks inbound in the document"));
-    const QJsonObject out = findTagged(document.value(QLatin1String("outbounds")).toArray(),
-                                       QStringLiteral("vpn-out"));
+    const QJsonObject out =
+        findTagged(document.value(QLatin1String("outbounds")).toArray(), QStringLiteral("vpn-out"));
     const QString type = out.value(QLatin1String("type")).toString();
     Plan plan;
     plan.port = quint16(inbound.value(QLatin1String("listen_port")).toInt());

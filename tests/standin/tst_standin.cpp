@@ -122,10 +122,12 @@ QProcess* TestStandin::startCore(Core core, const QJsonObject& document, bool ex
     process->setProcessChannelMode(QProcess::MergedChannels);
     process->start(corePath(QCoreApplication::applicationDirPath(), core), {"run", "-c", path});
     if (expectListening) {
-        const bool listening = QTest::qWaitFor([process] {
-            process->waitForReadyRead(20);
-            return process->peek(4096).contains("listening");
-        }, 10000);
+        const bool listening = QTest::qWaitFor(
+            [process] {
+                process->waitForReadyRead(20);
+                return process->peek(4096).contains("listening");
+            },
+            10000);
         if (!listening)
             qWarning() << "stand-in not listening:" << process->peek(4096);
     }
@@ -136,7 +138,8 @@ QByteArray TestStandin::exchange(QTcpSocket& socket, const QByteArray& bytes, in
 {
     socket.write(bytes);
     // A short answer shows up in the caller's comparison.
-    (void)QTest::qWaitFor([&socket, expected] { return socket.bytesAvailable() >= expected; }, 5000);
+    (void)QTest::qWaitFor([&socket, expected] { return socket.bytesAvailable() >= expected; },
+                          5000);
     return socket.readAll();
 }
 
@@ -174,7 +177,8 @@ void TestStandin::socksRequests_data()
 
     const QByteArray noAuth("\x05\x01\x00", 3);
     QByteArray ipv4("\x05\x01\x00\x01\x7f\x00\x00\x01", 8);
-    QTest::newRow("IPv4 CONNECT is relayed") << noAuth << ipv4 + "echo" << QByteArray("\x05\x00", 2);
+    QTest::newRow("IPv4 CONNECT is relayed")
+        << noAuth << ipv4 + "echo" << QByteArray("\x05\x00", 2);
     QTest::newRow("domain CONNECT follows the host map")
         << noAuth << connectRequest("echo.test", 7) << QByteArray("\x05\x00", 2);
     QTest::newRow("unmapped name that does not resolve")
@@ -183,10 +187,11 @@ void TestStandin::socksRequests_data()
         << noAuth << QByteArray("\x05\x03\x00\x01\x7f\x00\x00\x01\x00\x07", 10)
         << QByteArray("\x05\x07", 2);
     QTest::newRow("IPv6 address is refused")
-        << noAuth << QByteArray("\x05\x01\x00\x04", 4) + QByteArray(16, '\0') + QByteArray("\x00\x07", 2)
+        << noAuth
+        << QByteArray("\x05\x01\x00\x04", 4) + QByteArray(16, '\0') + QByteArray("\x00\x07", 2)
         << QByteArray("\x05\x08", 2);
-    QTest::newRow("password authentication only") << QByteArray("\x05\x01\x02", 3) << QByteArray()
-                                                   << QByteArray();
+    QTest::newRow("password authentication only")
+        << QByteArray("\x05\x01\x02", 3) << QByteArray() << QByteArray();
 }
 
 void TestStandin::socksRequests()
@@ -202,7 +207,8 @@ void TestStandin::socksRequests()
 
     QTcpSocket client;
     client.connectToHost(QHostAddress::LocalHost, port);
-    QVERIFY(QTest::qWaitFor([&client] { return client.state() == QAbstractSocket::ConnectedState; }, 5000));
+    QVERIFY(QTest::qWaitFor([&client] { return client.state() == QAbstractSocket::ConnectedState; },
+                            5000));
     const QByteArray chosen = exchange(client, greeting, 2);
     if (request.isEmpty()) {
         QCOMPARE(chosen, QByteArray("\x05\xff", 2));
@@ -217,7 +223,8 @@ void TestStandin::socksRequests()
     const QByteArray answer = exchange(client, request, 10);
     QCOMPARE(answer.left(2), reply);
     if (reply.at(1) == 0)
-        QCOMPARE(exchange(client, "ping through the stand-in", 25), QByteArray("ping through the stand-in"));
+        QCOMPARE(exchange(client, "ping through the stand-in", 25),
+                 QByteArray("ping through the stand-in"));
 }
 
 void TestStandin::singBoxRelaysThroughXrayWithTheHostName()
@@ -227,17 +234,18 @@ void TestStandin::singBoxRelaysThroughXrayWithTheHostName()
     const quint16 xrayPort = unusedPort();
     const quint16 singBoxPort = unusedPort();
     startCore(Core::Xray, xrayDocument(xrayPort));
-    startCore(Core::SingBox,
-              singBoxDocument(singBoxPort, QJsonObject{{"type", "socks"},
-                                                       {"tag", "vpn-out"},
-                                                       {"server", "127.0.0.1"},
-                                                       {"server_port", xrayPort}}));
+    startCore(Core::SingBox, singBoxDocument(singBoxPort, QJsonObject{{"type", "socks"},
+                                                                      {"tag", "vpn-out"},
+                                                                      {"server", "127.0.0.1"},
+                                                                      {"server_port", xrayPort}}));
 
     QTcpSocket client;
     client.connectToHost(QHostAddress::LocalHost, singBoxPort);
-    QVERIFY(QTest::qWaitFor([&client] { return client.state() == QAbstractSocket::ConnectedState; }, 5000));
+    QVERIFY(QTest::qWaitFor([&client] { return client.state() == QAbstractSocket::ConnectedState; },
+                            5000));
     QCOMPARE(exchange(client, QByteArray("\x05\x01\x00", 3), 2), QByteArray("\x05\x00", 2));
-    QCOMPARE(exchange(client, connectRequest("echo.test", 7), 10).left(2), QByteArray("\x05\x00", 2));
+    QCOMPARE(exchange(client, connectRequest("echo.test", 7), 10).left(2),
+             QByteArray("\x05\x00", 2));
     const QByteArray payload(100000, 'x');
     QCOMPARE(exchange(client, payload, payload.size()), payload);
 

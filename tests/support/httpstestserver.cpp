@@ -11,17 +11,28 @@ namespace {
 QByteArray reasonPhrase(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 204: return "No Content";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 307: return "Temporary Redirect";
-    case 400: return "Bad Request";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    case 503: return "Service Unavailable";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 204:
+        return "No Content";
+    case 301:
+        return "Moved Permanently";
+    case 302:
+        return "Found";
+    case 307:
+        return "Temporary Redirect";
+    case 400:
+        return "Bad Request";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 500:
+        return "Internal Server Error";
+    case 503:
+        return "Service Unavailable";
+    default:
+        return "Status";
     }
 }
 
@@ -50,8 +61,7 @@ QByteArray HttpsTestRequest::header(const QByteArray& name) const
 
 HttpsTestServer::HttpsTestServer(const QStringList& hostNames, QObject* parent)
     : QTcpServer(parent), m_hostNames(hostNames)
-{
-}
+{}
 
 bool HttpsTestServer::start()
 {
@@ -113,8 +123,8 @@ void HttpsTestServer::readRequests(QSslSocket* socket)
         for (qsizetype i = 1; i < lines.size(); ++i) {
             const qsizetype colon = lines.at(i).indexOf(':');
             if (colon > 0)
-                request.headers.append({lines.at(i).left(colon).trimmed(),
-                                        lines.at(i).mid(colon + 1).trimmed()});
+                request.headers.append(
+                    {lines.at(i).left(colon).trimmed(), lines.at(i).mid(colon + 1).trimmed()});
         }
         const qsizetype length = request.header("Content-Length").toLongLong();
         if (buffer.size() < headerEnd + 4 + length)
@@ -132,8 +142,9 @@ void HttpsTestServer::readRequests(QSslSocket* socket)
         if (response.stall)
             continue;
         if (response.delayMs > 0) {
-            QTimer::singleShot(response.delayMs, socket,
-                               [this, socket, response, close] { answer(socket, response, close); });
+            QTimer::singleShot(response.delayMs, socket, [this, socket, response, close] {
+                answer(socket, response, close);
+            });
         } else {
             answer(socket, response, close);
         }

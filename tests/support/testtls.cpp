@@ -44,8 +44,9 @@ QByteArray readFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-const QStringList kEcKey{QStringLiteral("-newkey"), QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
-                         QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes")};
+const QStringList kEcKey{QStringLiteral("-newkey"), QStringLiteral("ec"),
+                         QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"),
+                         QStringLiteral("-nodes")};
 
 } // namespace
 
@@ -58,19 +59,16 @@ QString ensureTestCa()
     state.folder = std::make_unique<QTemporaryDir>();
     if (!state.folder->isValid())
         return state.error = QStringLiteral("no temporary folder for the test CA");
-    state.error = runOpenssl(QStringList{QStringLiteral("req"), QStringLiteral("-x509"),
-                                         QStringLiteral("-new")} +
-                                 kEcKey +
-                                 QStringList{QStringLiteral("-keyout"), QStringLiteral("ca.key"),
-                                             QStringLiteral("-out"), QStringLiteral("ca.crt"),
-                                             QStringLiteral("-days"), QStringLiteral("2"),
-                                             QStringLiteral("-subj"),
-                                             QStringLiteral("/CN=OrvikVPN Test CA"),
-                                             QStringLiteral("-addext"),
-                                             QStringLiteral("basicConstraints=critical,CA:TRUE"),
-                                             QStringLiteral("-addext"),
-                                             QStringLiteral("keyUsage=critical,keyCertSign,cRLSign")},
-                             state.folder->path());
+    state.error = runOpenssl(
+        QStringList{QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-new")} +
+            kEcKey +
+            QStringList{
+                QStringLiteral("-keyout"), QStringLiteral("ca.key"), QStringLiteral("-out"),
+                QStringLiteral("ca.crt"), QStringLiteral("-days"), QStringLiteral("2"),
+                QStringLiteral("-subj"), QStringLiteral("/CN=OrvikVPN Test CA"),
+                QStringLiteral("-addext"), QStringLiteral("basicConstraints=critical,CA:TRUE"),
+                QStringLiteral("-addext"), QStringLiteral("keyUsage=critical,keyCertSign,cRLSign")},
+        state.folder->path());
     if (!state.error.isEmpty())
         return state.error;
     const QList<QSslCertificate> ca =
@@ -107,22 +105,23 @@ ServerIdentity makeServerIdentity(const QStringList& hostNames)
     extensions.close();
 
     const QString caFolder = caState().folder->path();
-    identity.error = runOpenssl(
-        QStringList{QStringLiteral("req"), QStringLiteral("-new")} + kEcKey +
-            QStringList{QStringLiteral("-keyout"), QStringLiteral("server.key"),
-                        QStringLiteral("-out"), QStringLiteral("server.csr"),
-                        QStringLiteral("-subj"), QStringLiteral("/CN=localhost")},
-        path);
+    identity.error =
+        runOpenssl(QStringList{QStringLiteral("req"), QStringLiteral("-new")} + kEcKey +
+                       QStringList{QStringLiteral("-keyout"), QStringLiteral("server.key"),
+                                   QStringLiteral("-out"), QStringLiteral("server.csr"),
+                                   QStringLiteral("-subj"), QStringLiteral("/CN=localhost")},
+                   path);
     if (identity.error.isEmpty()) {
-        identity.error = runOpenssl(
-            {QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
-             QStringLiteral("server.csr"), QStringLiteral("-CA"), caFolder + QStringLiteral("/ca.crt"),
-             QStringLiteral("-CAkey"), caFolder + QStringLiteral("/ca.key"),
-             QStringLiteral("-set_serial"),
-             QString::number(QRandomGenerator::global()->bounded(1, 1 << 30)),
-             QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-out"),
-             QStringLiteral("server.crt"), QStringLiteral("-extfile"), QStringLiteral("server.ext")},
-            path);
+        identity.error =
+            runOpenssl({QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
+                        QStringLiteral("server.csr"), QStringLiteral("-CA"),
+                        caFolder + QStringLiteral("/ca.crt"), QStringLiteral("-CAkey"),
+                        caFolder + QStringLiteral("/ca.key"), QStringLiteral("-set_serial"),
+                        QString::number(QRandomGenerator::global()->bounded(1, 1 << 30)),
+                        QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-out"),
+                        QStringLiteral("server.crt"), QStringLiteral("-extfile"),
+                        QStringLiteral("server.ext")},
+                       path);
     }
     if (!identity.error.isEmpty())
         return identity;

@@ -33,8 +33,8 @@ void TestHttpsTestServer::answersAsConfigured_data()
     QTest::newRow("redirect, not followed")
         << HttpsTestResponse{302, {{"Location", "https://localhost/elsewhere"}}, {}}
         << QByteArray("GET") << QByteArray();
-    QTest::newRow("late answer")
-        << HttpsTestResponse{204, {}, {}, 400} << QByteArray("GET") << QByteArray();
+    QTest::newRow("late answer") << HttpsTestResponse{204, {}, {}, 400} << QByteArray("GET")
+                                 << QByteArray();
     QTest::newRow("POST body kept")
         << HttpsTestResponse{201, {}, "made"} << QByteArray("POST") << QByteArray("{\"a\":1}");
 }
@@ -50,8 +50,10 @@ void TestHttpsTestServer::answersAsConfigured()
     QVERIFY2(server.start(), qPrintable(server.errorText()));
 
     QNetworkAccessManager manager;
-    QNetworkRequest request(QUrl(QStringLiteral("https://localhost:%1/path?x=1").arg(server.port())));
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    QNetworkRequest request(
+        QUrl(QStringLiteral("https://localhost:%1/path?x=1").arg(server.port())));
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
     request.setRawHeader("X-Sent", "by the test");
     request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
     QElapsedTimer clock;
@@ -83,7 +85,8 @@ void TestHttpsTestServer::certificateNamesOnlyTheAskedHosts()
 {
     HttpsTestServer server({QStringLiteral("check.example")});
     QVERIFY2(server.start(), qPrintable(server.errorText()));
-    for (const auto& [name, trusted] : {std::pair{"check.example", true}, std::pair{"other.example", false}}) {
+    for (const auto& [name, trusted] :
+         {std::pair{"check.example", true}, std::pair{"other.example", false}}) {
         QSslSocket socket;
         socket.connectToHost(QStringLiteral("127.0.0.1"), server.port());
         QVERIFY(socket.waitForConnected(5000));

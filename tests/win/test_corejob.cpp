@@ -16,8 +16,8 @@ PROCESS_INFORMATION startSleeper()
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(path, nullptr, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                        nullptr, &startup, &process))
+    if (!CreateProcessW(path, nullptr, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &process))
         process = PROCESS_INFORMATION{};
     SetEnvironmentVariableW(kSleeperMarker, nullptr);
     return process;
