@@ -5,8 +5,10 @@
 #include "app/tray.h"
 #include "controller/controller.h"
 #include "routing/iconprovider.h"
+#include "session/runtimefolders.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -48,6 +50,9 @@ int main(int argc, char* argv[])
     case InstanceClaim::Serving:
         break;
     }
+    // No other client of this user runs now, so a runtime folder left in the temporary folder
+    // belongs to a client that was killed; it still holds the profile's secrets.
+    removeStaleRuntimeFolders(QDir::tempPath());
 
     qmlRegisterType<Controller>("OrvikVPN", 1, 0, "Controller");
     QQuickStyle::setStyle(QStringLiteral("Basic"));
