@@ -109,7 +109,7 @@ QString execProgram(const QString& exec)
 
 struct DesktopEntry
 {
-    QString exec;
+    QString program; // what Exec= starts
     QString tryExec;
     QString icon;
     bool hidden = false;
@@ -119,52 +119,61 @@ DesktopEntry readDesktopEntry(const QString& fileName)
 {
     DesktopEntry entry;
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text) || file.size() > 1024 * 1024)
+    if (!file.open(QIODevice::ReadOnly) || file.size() > 1024 * 1024)
         return entry;
+    const QByteArray content = file.readAll();
     bool inMainGroup = false;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (line.startsWith(QLatin1Char('['))) {
-            inMainGroup = line == QLatin1String("[Desktop Entry]");
+    qsizetype start = 0;
+    while (start < content.size()) {
+        qsizetype end = content.indexOf('\n', start);
+        if (end < 0)
+            end = content.size();
+        const QByteArray line = content.mid(start, end - start).trimmed();
+        start = end + 1;
+        if (line.startsWith('[')) {
+            // Only the main group describes the program; actions follow it.
+            if (inMainGroup)
+                break;
+            inMainGroup = line == "[Desktop Entry]";
             continue;
         }
-        if (!inMainGroup)
+        const qsizetype equals = line.indexOf('=');
+        if (!inMainGroup || equals <= 0)
             continue;
-        const qsizetype equals = line.indexOf(QLatin1Char('='));
-        if (equals <= 0)
+        const QByteArray key = line.left(equals).trimmed();
+        if (key != "Exec" && key != "TryExec" && key != "Icon" && key != "Hidden")
             continue;
-        const QString key = line.left(equals).trimmed();
-        const QString value = unescapeValue(line.mid(equals + 1).trimmed());
-        if (key == QLatin1String("Exec"))
-            entry.exec = value;
-        else if (key == QLatin1String("TryExec"))
+        const QString value = unescapeValue(QString::fromUtf8(line.mid(equals + 1).trimmed()));
+        if (key == "Exec")
+            entry.program = execProgram(value);
+        else if (key == "TryExec")
             entry.tryExec = value;
-        else if (key == QLatin1String("Icon"))
+        else if (key == "Icon")
             entry.icon = value;
-        else if (key == QLatin1String("Hidden"))
+        else
             entry.hidden = value == QLatin1String("true");
     }
     return entry;
 }
 
-// Whether program (as written in a desktop entry) is the executable at path: the same
-// file name, or a name that leads to that file through $PATH and symbolic links.
-bool startsExecutable(const QString& program, const QString& path, const QString& fileName,
-                      QHash<QString, QString>& resolved)
+QString baseName(const QString& program)
+{
+    return program.mid(program.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+// Whether program, found through $PATH when it has no folder, is a link to the file at path.
+bool leadsTo(const QString& program, const QString& path, const QStringList& searchPath,
+             QHash<QString, QString>& resolved)
 {
     if (program.isEmpty())
         return false;
-    if (QFileInfo(program).fileName() == fileName)
-        return true;
     auto found = resolved.constFind(program);
     if (found == resolved.constEnd()) {
         QString target;
         if (program.startsWith(QLatin1Char('/'))) {
             target = QFileInfo(program).canonicalFilePath();
         } else if (!program.contains(QLatin1Char('/'))) {
-            const QStringList dirs =
-                qEnvironmentVariable("PATH").split(QLatin1Char(':'), Qt::SkipEmptyParts);
-            for (const QString& dir : dirs) {
+            for (const QString& dir : searchPath) {
                 const QFileInfo candidate(dir + QLatin1Char('/') + program);
                 if (candidate.isFile()) {
                     target = candidate.canonicalFilePath();
@@ -177,12 +186,13 @@ bool startsExecutable(const QString& program, const QString& path, const QString
     return !found->isEmpty() && *found == path;
 }
 
-// The Icon= of the first desktop entry whose Exec or TryExec starts the executable. An
-// entry in an earlier data folder hides one with the same id in a later folder.
+// The Icon= of the desktop entry whose Exec or TryExec starts the executable: by file name
+// first, else through $PATH and symbolic links. An entry in an earlier data folder hides
+// one with the same id in a later folder.
 QString desktopEntryIcon(const QStringList& dirs, const QString& path, const QString& fileName)
 {
     QSet<QString> seenIds;
-    QHash<QString, QString> resolved;
+    QList<DesktopEntry> others;
     for (const QString& dir : dirs) {
         const QString applications = dir + QStringLiteral("/applications");
         QDirIterator it(applications, {QStringLiteral("*.desktop")}, QDir::Files,
@@ -194,13 +204,21 @@ QString desktopEntryIcon(const QStringList& dirs, const QString& path, const QSt
             if (seenIds.contains(id))
                 continue;
             seenIds.insert(id);
-            const DesktopEntry entry = readDesktopEntry(file);
+            DesktopEntry entry = readDesktopEntry(file);
             if (entry.hidden || entry.icon.isEmpty())
                 continue;
-            if (startsExecutable(execProgram(entry.exec), path, fileName, resolved) ||
-                startsExecutable(entry.tryExec, path, fileName, resolved))
+            if (baseName(entry.program) == fileName || baseName(entry.tryExec) == fileName)
                 return entry.icon;
+            others.append(std::move(entry));
         }
+    }
+    const QStringList searchPath =
+        qEnvironmentVariable("PATH").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    QHash<QString, QString> resolved;
+    for (const DesktopEntry& entry : std::as_const(others)) {
+        if (leadsTo(entry.program, path, searchPath, resolved) ||
+            leadsTo(entry.tryExec, path, searchPath, resolved))
+            return entry.icon;
     }
     return {};
 }
