@@ -17,7 +17,6 @@
 #include <memory>
 #include <vector>
 
-#include <unistd.h>
 
 namespace {
 
