@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string>
 
 // Processes from /proc. The name is the executable's file name, which is also what the
@@ -84,7 +85,7 @@ QList<ProcessRecord> runningProcesses()
             continue;
         const std::string pid = entry->d_name;
         ProcessRecord record;
-        record.pid = std::stoull(pid);
+        record.pid = std::strtoull(pid.c_str(), nullptr, 10);
         const std::string path = executablePath(procFd, pid);
         if (!path.empty()) {
             record.path = QFile::decodeName(QByteArray::fromStdString(path));
