@@ -4,10 +4,13 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QQmlApplicationEngine>
-#include <QQuickWindow>
+#include <QMutex>
+#include <QQmlComponent>
+#include <QQmlEngine>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 namespace {
 
@@ -33,6 +36,29 @@ QColor centre(const QImage& image)
 {
     return image.pixelColor(image.width() / 2, image.height() / 2);
 }
+
+// The real provider, keeping what it served last so the test can look at it.
+class RecordingProvider : public IconProvider
+{
+public:
+    QImage requestImage(const QString& id, QSize* size, const QSize& requestedSize) override
+    {
+        const QImage image = IconProvider::requestImage(id, size, requestedSize);
+        const QMutexLocker lock(&m_mutex);
+        m_last = image;
+        return image;
+    }
+
+    QImage lastImage()
+    {
+        const QMutexLocker lock(&m_mutex);
+        return m_last;
+    }
+
+private:
+    QMutex m_mutex;
+    QImage m_last;
+};
 
 } // namespace
 
@@ -215,23 +241,22 @@ void IconProviderTest::sourceIsPercentEncoded()
 void IconProviderTest::pathSurvivesTheImageUrl()
 {
     // The window loads icons asynchronously through the engine, which hands the provider
-    // the URL's path in its own decoded form, on the image-loading thread.
-    QQmlApplicationEngine engine;
-    engine.addImageProvider(QStringLiteral("processicon"), new IconProvider);
-    engine.loadData("import QtQuick\n"
-                    "Window { width: 32; height: 32; visible: true; color: 'white'\n"
-                    "  Image { objectName: 'icon'; asynchronous: true } }");
-    QCOMPARE(engine.rootObjects().size(), 1);
-    auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().constFirst());
-    QVERIFY(window);
-    QObject* image = window->findChild<QObject*>(QStringLiteral("icon"));
-    QVERIFY(image);
+    // the URL's path in its own, partly decoded form, on the image-loading thread.
+    auto* provider = new RecordingProvider;
+    QQmlEngine engine;
+    engine.addImageProvider(QStringLiteral("processicon"), provider);
+    QQmlComponent component(&engine);
+    component.setData("import QtQuick\nImage { asynchronous: true }", QUrl());
+    std::unique_ptr<QObject> image(component.create());
+    QVERIFY2(image, qPrintable(component.errorString()));
 
     // Found through the full path only (a link in $PATH), so a damaged path shows.
     image->setProperty("source", processIconSource(m_programs + "/orvik-linked-real"));
     QTRY_COMPARE(image->property("status").toInt(), 1); // Image.Ready
     QCOMPARE(image->property("sourceSize").toSize(), QSize(32, 32));
-    QTRY_COMPARE(centre(window->grabWindow()), QColor(Qt::cyan));
+    const QImage served = provider->lastImage();
+    QCOMPARE(served.size(), QSize(32, 32));
+    QCOMPARE(centre(served), QColor(Qt::cyan));
 }
 
 ORVIK_TEST_MAIN(IconProviderTest, QGuiApplication)
