@@ -144,8 +144,9 @@ QString normalizeBypassDomain(const QString& input, QString* error)
     if (domain.contains(QLatin1Char('*')))
         return reject(kMisplacedWildcard, error);
 
-    static const QRegularExpression label(
-        QStringLiteral("^[a-z0-9](?:[a-z0-9-]{0,61}[a-z0-9])?$"));
+    // Anchored to the very end: "$" alone would let a label end in a line break.
+    static const QRegularExpression label(QRegularExpression::anchoredPattern(
+        QStringLiteral("[a-z0-9](?:[a-z0-9-]{0,61}[a-z0-9])?")));
     const QStringList labels = domain.split(QLatin1Char('.'));
     for (const QString& piece : labels) {
         if (!label.match(piece).hasMatch())

@@ -151,6 +151,8 @@ void SiteBypassTest::normalizes_data()
     QTest::newRow("dollar") << "ex$ample.ru" << QString() << kBadChars;
     QTest::newRow("underscore") << "my_site.ru" << QString() << kBadChars;
     QTest::newRow("inner space") << "exa mple.ru" << QString() << kBadChars;
+    QTest::newRow("line break before a path") << "example.ru\n/path" << QString() << kBadChars;
+    QTest::newRow("line break inside") << "example.ru\nevil.ru" << QString() << kBadChars;
     QTest::newRow("leading hyphen") << "-example.ru" << QString() << kBadChars;
     QTest::newRow("trailing hyphen") << "example-.ru" << QString() << kBadChars;
     QTest::newRow("inner hyphens") << "my--site.ru" << "my--site.ru" << QString();
