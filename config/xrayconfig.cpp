@@ -14,6 +14,15 @@ bool isTrojan(ProfileKind kind)
     return kind == ProfileKind::TrojanTcp || kind == ProfileKind::TrojanGrpc;
 }
 
+// Subscriptions may write the user id in braces; Xray takes only the bare 36-character form.
+QString xrayUserId(const QString& credential)
+{
+    if (credential.size() == 38 && credential.startsWith(QLatin1Char('{')) &&
+        credential.endsWith(QLatin1Char('}')))
+        return credential.mid(1, 36);
+    return credential;
+}
+
 QJsonObject securitySettings(const ServerProfile& profile)
 {
     // Profiles without "fp" still present a browser fingerprint.
@@ -105,7 +114,7 @@ QJsonObject outboundSettings(const ServerProfile& profile, const QString& server
                                         {QStringLiteral("password"), profile.credential}}}}};
     }
     QJsonObject user{
-        {QStringLiteral("id"), profile.credential},
+        {QStringLiteral("id"), xrayUserId(profile.credential)},
         {QStringLiteral("encryption"), QStringLiteral("none")},
     };
     if (!profile.flow.isEmpty())

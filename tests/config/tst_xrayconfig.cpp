@@ -125,6 +125,10 @@ void TestXrayConfig::document_data()
                         "allowInsecure": false},
         "sockopt": {"interface": "Wi-Fi"}})";
 
+    ServerProfile braced = vless(ProfileKind::VlessTcp, QStringLiteral("tls"));
+    braced.credential = QStringLiteral("{0f8e6e1c-1a4b-4c4e-9d4e-2b1f6a3c5d7e}");
+    QTest::newRow("VLESS user id in braces reaches Xray bare") << braced << kWifi
+        << "{" + tlsTcp + "}";
     QTest::newRow("VLESS TCP REALITY with flow")
         << withFlow(vless(ProfileKind::VlessTcp, QStringLiteral("reality"))) << kWifi
         << "{" + flowUser + R"(, "streamSettings": {"network": "raw", "security": "reality",

@@ -77,13 +77,19 @@ inline void parseAndCheck(const QString& text)
     profile.name = QStringLiteral("untouched");
     const ServerProfile before = profile;
     QString error = QStringLiteral("stale");
-    if (parseProfileUri(text, profile, &error)) {
+    const bool accepted = parseProfileUri(text, profile, &error);
+    if (accepted) {
         FUZZ_CHECK(error.isEmpty());
         checkAccepted(profile);
     } else {
         FUZZ_CHECK(!error.isEmpty() && error != QLatin1String("stale"));
         FUZZ_CHECK(profile == before);
     }
+
+    // The latency checks pass no error text; the verdict and the record must not depend on it.
+    ServerProfile again = before;
+    FUZZ_CHECK(parseProfileUri(text, again) == accepted);
+    FUZZ_CHECK(again == (accepted ? profile : before));
 }
 
 } // namespace fuzz

@@ -2,6 +2,7 @@
 #include "tests/support/testenv.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QUrlQuery>
 
 Q_DECLARE_METATYPE(ServerProfile)
