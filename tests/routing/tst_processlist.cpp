@@ -311,6 +311,13 @@ void ProcessListTest::modeAndSelectionReachTheSettingsFile()
     QVERIFY(!storedValue(settingskeys::processRouteMode).isValid());
     controller.setProcessRouteMode("include");
     QCOMPARE(storedValue(settingskeys::processRouteMode).toString(), QStringLiteral("include"));
+
+    // The next start finds both.
+    {
+        Controller next;
+        QCOMPARE(next.processRouteMode(), QStringLiteral("include"));
+        QCOMPARE(next.selectedProcessCount(), 2);
+    }
     controller.setProcessRouteMode("Include");
     QCOMPARE(storedValue(settingskeys::processRouteMode).toString(), QStringLiteral("exclude"));
 }

@@ -231,6 +231,8 @@ void SiteBypassTest::addStoresNormalisedDomain()
 
     QVERIFY(controller.addBypassDomain(QStringLiteral("*.example.org")));
     QCOMPARE(storedDomains(), QStringList({"xn--e1afmkfd.xn--p1ai", "example.org"}));
+    QCOMPARE(Controller().effectiveBypassDomains(),
+             builtinBypassDomains() + QStringList({"xn--e1afmkfd.xn--p1ai", "example.org"}));
     // An error that was already empty is not announced again.
     QCOMPARE(errorSpy.count(), 1);
 }
