@@ -36,6 +36,11 @@ public:
         env.remove(QStringLiteral("XDG_DATA_HOME"));
         env.remove(QStringLiteral("XDG_CACHE_HOME"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime);
+        // A client removes the runtime folders of this user's killed clients from its
+        // temporary folder at start: never those of tests running beside it.
+        const QString temp = m_home + QStringLiteral("/tmp");
+        QDir().mkpath(temp);
+        env.insert(QStringLiteral("TMPDIR"), temp);
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         m_process.setProcessEnvironment(env);
         m_process.setProcessChannelMode(QProcess::ForwardedChannels);
