@@ -4,6 +4,7 @@
 #include "app/startup.h"
 #include "app/tray.h"
 #include "controller/controller.h"
+#include "deployment.h"
 #include "routing/iconprovider.h"
 
 #include <QApplication>
@@ -54,6 +55,10 @@ int main(int argc, char* argv[])
 
     QQmlApplicationEngine engine;
     engine.addImageProvider(QStringLiteral("processicon"), new IconProvider);
+    // The link field's example names this build's web cabinet; loaded elsewhere (tests,
+    // tools) the window keeps its own default.
+    engine.setInitialProperties(
+        {{QStringLiteral("cabinetHost"), QString::fromLatin1(deployment::kCabinetHost)}});
     engine.load(QUrl(QStringLiteral("qrc:/OrvikVPN/qml/Main.qml")));
     if (engine.rootObjects().isEmpty())
         return 1;
