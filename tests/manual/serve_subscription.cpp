@@ -1,7 +1,11 @@
 // Serves a subscription body over HTTPS on 127.0.0.1 for trying the client by hand, with a
 // certificate from a throwaway test CA. The CA certificate is written to a file so that one
 // manual run of the client can be told to trust it (see tests/README.md); nothing installs it.
-//   build/tests/serve-subscription BODY_FILE CA_FILE [PORT] [DELAY_MS]
+// With --store-link the link is also saved (protected) as the current user's subscription, the
+// way a successful import leaves it, for windows without a link field.
+//   build/tests/serve-subscription [--store-link] BODY_FILE CA_FILE [PORT] [DELAY_MS]
+#include "controller/settings.h"
+#include "controller/settingskeys.h"
 #include "tests/support/httpstestserver.h"
 
 #include <QCoreApplication>
@@ -14,9 +18,13 @@
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
+    QCoreApplication::setApplicationName(QStringLiteral("OrvikVPN"));
+    QCoreApplication::setOrganizationName(QStringLiteral("OrvikVPN"));
+    QStringList args = app.arguments();
+    const bool storeLink = args.removeAll(QStringLiteral("--store-link")) > 0;
     if (args.size() < 3) {
-        std::fprintf(stderr, "usage: serve-subscription BODY_FILE CA_FILE [PORT] [DELAY_MS]\n");
+        std::fprintf(stderr, "usage: serve-subscription [--store-link] BODY_FILE CA_FILE [PORT] "
+                             "[DELAY_MS]\n");
         return 2;
     }
     QFile bodyFile(args.at(1));
@@ -56,7 +64,12 @@ int main(int argc, char** argv)
     }
     caFile.close();
 
-    std::printf("https://127.0.0.1:%u/s/manual\n", server.port());
+    const QString link = QStringLiteral("https://127.0.0.1:%1/s/manual").arg(server.port());
+    if (storeLink && !settings::writeSecrets({{settingskeys::subscription, link.toUtf8()}})) {
+        std::fprintf(stderr, "cannot store the link: no keyring?\n");
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(link));
     std::fflush(stdout);
     QObject::connect(&server, &HttpsTestServer::requestReceived, &server, [&server] {
         const HttpsTestRequest request = server.requests().constLast();

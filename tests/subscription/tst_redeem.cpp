@@ -188,7 +188,6 @@ void RedeemTest::startRelay(bool primaryReachable)
                               primaryReachable ? m_primary->port() : closedPort()) +
         u',' + standin::hostMapEntry(fallbackHost(), 443, m_fallback->port()));
     QVERIFY2(error.isEmpty(), qPrintable(error));
-    // Loopback addresses never go through an application proxy, so only the API hosts do.
     QNetworkProxy::setApplicationProxy(
         QNetworkProxy(QNetworkProxy::Socks5Proxy, QStringLiteral("127.0.0.1"), m_relay->port()));
 }

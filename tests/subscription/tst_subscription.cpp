@@ -125,6 +125,7 @@ private slots:
     void invalidLinkIsRefusedWithoutARequest();
     void secondImportWhileLoadingIsIgnored();
     void refresh();
+    void selectionFollowsTheShownListNotTheStore();
     void readyOnlyWhileNoTunnelRuns();
     void latencyChecksStartShortlyAfterADownloadedList();
     void startupShowsTheCachedListFirst_data();
@@ -424,6 +425,26 @@ void SubscriptionTest::refresh()
     QCOMPARE(uris(*controller), QStringList({kB, kC}));
     QCOMPARE(m_server->requestCount(), before + 1);
     QCOMPARE(m_server->requests().constLast().path(), QByteArray("/sub/stored"));
+}
+
+// The stored choice only counts while no list is shown; afterwards the selected row does.
+void SubscriptionTest::selectionFollowsTheShownListNotTheStore()
+{
+    auto controller = startController();
+    QVERIFY(importBody(*controller, "/sub/select", lines({kA, kB})));
+    controller->setSelectedRow(1);
+
+    // B is gone: the first row is selected, while the store still names B.
+    QVERIFY(importBody(*controller, "/sub/select", lines({kC, kA})));
+    QCOMPARE(controller->selectedRow(), 0);
+    QCOMPARE(settings::readSecret(settingskeys::selectedProfile), kB.toUtf8());
+
+    // B is back, but C is what the user now sees selected.
+    QSignalSpy selected(controller.get(), &Controller::selectedChanged);
+    QVERIFY(importBody(*controller, "/sub/select", lines({kB, kC})));
+    QCOMPARE(controller->selectedRow(), 1);
+    QCOMPARE(controller->selectedName(), QStringLiteral("C"));
+    QCOMPARE(selected.size(), 1);
 }
 
 // "Готово" is the disconnected client's word; a live tunnel keeps its own status.
