@@ -4,6 +4,7 @@
 #include "app/startup.h"
 #include "app/tray.h"
 #include "controller/controller.h"
+#include "deployment.h"
 #include "routing/iconprovider.h"
 #include "session/runtimefolders.h"
 
@@ -66,6 +67,12 @@ int main(int argc, char* argv[])
     auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().constFirst());
     Controller* controller =
         window ? window->findChild<Controller*>(QString(), Qt::FindChildrenRecursively) : nullptr;
+
+    // The link field's example names this build's web cabinet; loaded elsewhere (tests,
+    // tools) the window keeps its own default. Set before the first frame is drawn; a window
+    // without the property is left alone (an initial property it lacks fails the load).
+    if (window && window->property("cabinetHost").isValid())
+        window->setProperty("cabinetHost", QString::fromLatin1(deployment::kCabinetHost));
 
     if (window) {
         QObject::connect(&instanceServer, &QLocalServer::newConnection, window,

@@ -2,6 +2,7 @@
 
 #include "config/cores.h"
 #include "controller/settings.h"
+#include "profiles/subscription.h"
 #include "session/httpscheck.h"
 
 #include <QClipboard>
@@ -31,6 +32,9 @@ Controller::Controller(QObject* parent)
 
     m_watchTimer.setInterval(45000);
     connect(&m_watchTimer, &QTimer::timeout, this, &Controller::onWatchTick);
+    m_pingStartTimer.setSingleShot(true);
+    m_pingStartTimer.setInterval(subscription::kPingDelayMs);
+    connect(&m_pingStartTimer, &QTimer::timeout, this, &Controller::pingAllServers);
 
     loadSettings();
     refreshProcesses();

@@ -10,6 +10,9 @@
 #include <QVariantList>
 
 class HttpsCheck;
+class QNetworkAccessManager;
+class QNetworkReply;
+class QUrl;
 
 // The one object the QML window talks to. Every value the window shows is a property,
 // every user action an invokable. The properties, signals and invokables keep this exact
@@ -133,6 +136,11 @@ private:
     void loadSettings();
     void loadSavedSubscription();
     void redeemBootstrapToken(const QString& token, int hostIndex);
+    void onSubscriptionReply(QNetworkReply* reply, QNetworkAccessManager* manager,
+                             const QUrl& link);
+    void onRedeemReply(QNetworkReply* reply, QNetworkAccessManager* manager, const QString& token,
+                       int hostIndex, const QString& host);
+    void failBootstrapRedeem();
 
     // Site bypass.
     void saveBypassDomains() const;
@@ -144,6 +152,8 @@ private:
     QPointer<HttpsCheck> m_verifyCheck;
     QPointer<TunnelSession> m_pingSession;
     QTimer m_watchTimer;
+    // Latency checks start a moment after a downloaded list is installed.
+    QTimer m_pingStartTimer;
     QStringList m_pingQueue;
     bool m_connected = false;
     bool m_subscriptionLoading = false;

@@ -1,29 +1,192 @@
-#include "controller/controller.h"
+#include "profiles/subscription.h"
 
-// Subscription download and start-up arrive with the subscription work.
+#include "controller/controller.h"
+#include "controller/settings.h"
+#include "controller/settingskeys.h"
+#include "profiles/profileuri.h"
+#include "profiles/redeem.h"
+#include "profiles/serverlist.h"
+#include "profiles/subscriptionbody.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QSet>
+
+namespace subscription {
+
+QUrl parseLink(const QString& text)
+{
+    const QUrl url(text.trimmed(), QUrl::TolerantMode);
+    // QUrl lower-cases the scheme, so "HTTPS://" typed by hand is fine.
+    if (!url.isValid() || url.scheme() != QLatin1String("https") ||
+        url.host(QUrl::FullyDecoded).isEmpty() || !url.userInfo().isEmpty())
+        return {};
+    return url;
+}
+
+QNetworkRequest downloadRequest(const QUrl& link)
+{
+    QNetworkRequest request(link);
+    // Subscription services pick the body's format by the client they see.
+    request.setRawHeader("User-Agent", "Happ/3.3.6/Windows/2607171516600");
+    request.setRawHeader("X-Orvik-Client-Version", QByteArrayLiteral(ORVIK_VERSION));
+    request.setTransferTimeout(kTransferTimeoutMs);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::SameOriginRedirectPolicy);
+    return request;
+}
+
+ParsedBody parseBody(const QByteArray& body)
+{
+    ParsedBody parsed;
+    QSet<QString> uris;
+    for (const QString& piece : splitSubscriptionBody(body)) {
+        if (!isProfileLine(piece))
+            continue;
+        ServerProfile profile;
+        QString error;
+        if (!parseProfileUri(piece, profile, &error)) {
+            ++parsed.rejected;
+            if (!parsed.messages.contains(error))
+                parsed.messages.append(error);
+            continue;
+        }
+        // The whole URI, name included: the first of two equal lines wins, while two names
+        // for one server stay two entries.
+        if (uris.contains(profile.uri))
+            continue;
+        uris.insert(profile.uri);
+        parsed.entries.append(makeServerEntry(profile));
+    }
+    return parsed;
+}
+
+QString listNotice(const ParsedBody& parsed, bool fromCache)
+{
+    if (fromCache)
+        return QStringLiteral("Сохранённые профили. Проверяем обновление...");
+    if (parsed.rejected > 0)
+        return QStringLiteral("Часть профилей не добавлена: ") +
+               parsed.messages.join(QStringLiteral("; "));
+    return QStringLiteral("Подписка обновлена · %1 профилей").arg(parsed.entries.size());
+}
+
+QString noProfilesNotice(const QStringList& messages)
+{
+    return QStringLiteral("В подписке нет поддерживаемых профилей. ") +
+           messages.join(QStringLiteral("; "));
+}
+
+QString failureDetail(const QVariant& httpStatus)
+{
+    QString detail = QStringLiteral("Ошибка обновления подписки, HTTP ");
+    if (httpStatus.isValid())
+        detail += QString::number(httpStatus.toInt());
+    return detail;
+}
+
+} // namespace subscription
 
 void Controller::importSubscription(const QString& url)
 {
-    Q_UNUSED(url);
+    // One download at a time; a second request while one runs is simply dropped.
+    if (m_subscriptionLoading)
+        return;
+    const QUrl link = subscription::parseLink(url);
+    if (link.isEmpty()) {
+        m_subscriptionNotice = QStringLiteral("Нужна корректная HTTPS-ссылка на подписку.");
+        emit serversChanged();
+        return;
+    }
+    m_subscriptionLoading = true;
+    emit serversChanged();
+
+    auto* manager = new QNetworkAccessManager(this);
+    QNetworkReply* reply = manager->get(subscription::downloadRequest(link));
+    connect(reply, &QNetworkReply::readyRead, reply, [reply] {
+        // Nothing reads before the end, so this is everything received so far.
+        if (reply->bytesAvailable() > subscription::kBodyLimit)
+            reply->abort();
+    });
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, manager, link] { onSubscriptionReply(reply, manager, link); });
+}
+
+void Controller::onSubscriptionReply(QNetworkReply* reply, QNetworkAccessManager* manager,
+                                     const QUrl& link)
+{
+    // An abort from the size guard must not be handled twice.
+    if (reply->property("done").toBool())
+        return;
+    reply->setProperty("done", true);
+
+    m_subscriptionLoading = false;
+    // An aborted reply is closed and has nothing left to read.
+    const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
+    if (reply->error() != QNetworkReply::NoError) {
+        m_subscriptionNotice =
+            QStringLiteral("Не удалось обновить подписку. Сохранённые профили остаются доступны.");
+        m_lastError =
+            subscription::failureDetail(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute));
+    } else if (applySubscriptionBody(body, false)) {
+        // Only a link that produced a list replaces the stored one; the body is kept exactly
+        // as received. Nothing is written unless both could be protected.
+        settings::writeSecrets({{settingskeys::subscription, link.toEncoded(QUrl::FullyEncoded)},
+                                {settingskeys::subscriptionCache, body}});
+        if (!m_session.isRunning())
+            setStatus(QStringLiteral("Готово"));
+        m_pingStartTimer.start();
+    }
+    emit serversChanged();
+    reply->deleteLater();
+    manager->deleteLater();
 }
 
 void Controller::refreshSubscription()
 {
+    const QByteArray link = settings::readSecret(settingskeys::subscription);
+    if (link.isEmpty()) {
+        m_subscriptionNotice = QStringLiteral("Сначала добавьте ссылку из кабинета.");
+        emit serversChanged();
+        return;
+    }
+    importSubscription(QString::fromUtf8(link));
 }
 
 void Controller::loadSavedSubscription()
 {
+    const QByteArray link = settings::readSecret(settingskeys::subscription);
+    // Consumed on every start, used or not, so a token is never sent twice.
+    const QString token = settings::takeBootstrapToken();
+    // Last run's list is on screen before any request leaves the machine.
+    const QByteArray cache = settings::readSecret(settingskeys::subscriptionCache);
+    if (!cache.isEmpty())
+        applySubscriptionBody(cache, true);
+
+    if (!link.isEmpty())
+        importSubscription(QString::fromUtf8(link));
+    else if (redeem::isBootstrapToken(token))
+        redeemBootstrapToken(token, 0);
 }
 
 bool Controller::applySubscriptionBody(const QByteArray& body, bool fromCache)
 {
-    Q_UNUSED(body);
-    Q_UNUSED(fromCache);
-    return false;
-}
+    const subscription::ParsedBody parsed = subscription::parseBody(body);
+    if (parsed.entries.isEmpty()) {
+        // The list on screen stays; a broken download never empties it.
+        m_subscriptionNotice = subscription::noProfilesNotice(parsed.messages);
+        emit serversChanged();
+        return false;
+    }
 
-void Controller::redeemBootstrapToken(const QString& token, int hostIndex)
-{
-    Q_UNUSED(token);
-    Q_UNUSED(hostIndex);
+    // Right after start-up nothing is selected yet, so the user's stored choice counts.
+    const QString previousUri =
+        m_selectedRow >= 0 && m_selectedRow < m_servers.size()
+            ? m_servers.at(m_selectedRow).toMap().value(QStringLiteral("uri")).toString()
+            : QString::fromUtf8(settings::readSecret(settingskeys::selectedProfile));
+    installServerList(parsed.entries, previousUri);
+    m_subscriptionNotice = subscription::listNotice(parsed, fromCache);
+    emit serversChanged();
+    emit selectedChanged();
+    return true;
 }

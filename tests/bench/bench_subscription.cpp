@@ -1,0 +1,145 @@
+// Installing a full-size subscription (1 MiB, about 5,000 VLESS REALITY lines) in the real
+// controller: splitting, parsing, building the entries, installing the list with the selection
+// restored, and the change signals (which rewrite the status file). Also the resident memory
+// the controller holds for those entries.
+//   tools/with-keyring.sh nice -n 19 build/tests/bench/bench_subscription
+#include "controller/controller.h"
+#include "profiles/subscription.h"
+#include "tests/support/testenv.h"
+
+#include <QApplication>
+#include <QFile>
+
+#include <benchmark/benchmark.h>
+
+#include <malloc.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kLines = 5000;
+constexpr qsizetype kBodySize = 1048576;
+
+// Distinct ids, hosts, keys and names, each line padded so that the body is exactly 1 MiB.
+QByteArray makeBody()
+{
+    const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+    QByteArray body;
+    body.reserve(kBodySize);
+    for (int i = 0; i < kLines; ++i) {
+        QByteArray key;
+        for (int k = 0; k < 43; ++k)
+            key += alphabet[(i * 7 + k * 13) % 64];
+        QByteArray line = "vless://" + QByteArray::number(i + 0x10000000, 16) + "-9b7d-4e3a-a1c5-" +
+                          QByteArray::number(i * 7919 + 0x100000000000LL, 16) + "@n" +
+                          QByteArray::number(i) + ".nl.example.net:443" +
+                          "?type=tcp&security=reality&sni=www.apple.com&pbk=" + key +
+                          "&sid=" + QByteArray::number(0x10000000u + i * 40503u % 0xe0000000u, 16) +
+                          "&flow=xtls-rprx-vision#NL-";
+        line += QByteArray::number(i + 1);
+        const qsizetype lineSize = kBodySize / kLines + (i < kBodySize % kLines ? 1 : 0);
+        if (line.size() < lineSize - 1)
+            line += QByteArray(lineSize - 1 - line.size(), 'x');
+        body += line + '\n';
+    }
+    return body;
+}
+
+const QByteArray& body()
+{
+    static const QByteArray bytes = makeBody();
+    return bytes;
+}
+
+qint64 residentKiB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.value(1).toLongLong() * sysconf(_SC_PAGESIZE) / 1024;
+}
+
+// The pure part alone: splitting, parsing, de-duplicating and building the entries.
+void parseFullSubscription(benchmark::State& state)
+{
+    for (auto _ : state) {
+        const subscription::ParsedBody parsed = subscription::parseBody(body());
+        if (parsed.entries.size() != kLines)
+            state.SkipWithError("the body did not give 5,000 entries");
+        benchmark::DoNotOptimize(parsed.entries.size());
+    }
+}
+BENCHMARK(parseFullSubscription)->Unit(benchmark::kMillisecond);
+
+// A refresh: the controller already shows the list and a row is selected.
+void applyFullSubscription(benchmark::State& state)
+{
+    Controller controller;
+    if (!controller.applySubscriptionBody(body(), false) || controller.servers().size() != kLines) {
+        state.SkipWithError("the body did not give 5,000 entries");
+        return;
+    }
+    controller.setSelectedRow(kLines / 2);
+    for (auto _ : state) {
+        const bool installed = controller.applySubscriptionBody(body(), false);
+        benchmark::DoNotOptimize(installed);
+    }
+    if (controller.selectedRow() != kLines / 2)
+        state.SkipWithError("the selection was not kept");
+}
+BENCHMARK(applyFullSubscription)->Unit(benchmark::kMillisecond);
+
+// The first list after start-up: empty list, the stored selection read from the keyring.
+void applyFirstSubscription(benchmark::State& state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto controller = std::make_unique<Controller>();
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(controller->applySubscriptionBody(body(), true));
+        state.PauseTiming();
+        controller.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(applyFirstSubscription)->Unit(benchmark::kMillisecond);
+
+// Resident memory of the process with an empty controller and with the same controller holding
+// the 5,000 entries (the body itself is allocated before the first reading and kept through
+// both).
+void residentGrowth(benchmark::State& state)
+{
+    benchmark::DoNotOptimize(body().size());
+    qint64 growth = 0;
+    qint64 growthTrimmed = 0;
+    for (auto _ : state) {
+        Controller controller;
+        malloc_trim(0);
+        const qint64 before = residentKiB();
+        controller.applySubscriptionBody(body(), false);
+        growth = residentKiB() - before;
+        // Freed scratch memory of the parse, given back to the system.
+        malloc_trim(0);
+        growthTrimmed = residentKiB() - before;
+        benchmark::DoNotOptimize(controller.servers().size());
+    }
+    state.counters["rss_growth_KiB"] = double(growth);
+    state.counters["rss_growth_trimmed_KiB"] = double(growthTrimmed);
+}
+BENCHMARK(residentGrowth)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    testenv::isolateUserDirectories();
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("OrvikVPN"));
+    app.setOrganizationName(QStringLiteral("OrvikVPN"));
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

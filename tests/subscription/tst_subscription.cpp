@@ -1,0 +1,609 @@
+// Subscription download, refresh and start-up through the real controller, against the local
+// HTTPS server (test CA trusted by this process only) and the real keyring.
+
+#include "config/adaptersource.h"
+#include "controller/controller.h"
+#include "controller/settings.h"
+#include "controller/settingskeys.h"
+#include "profiles/profileuri.h"
+#include "tests/support/cleartext.h"
+#include "tests/support/httpstestserver.h"
+#include "tests/support/standin.h"
+#include "tests/support/testenv.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTest>
+#include <QUrl>
+
+#include <memory>
+
+class ControllerTestAccess
+{
+public:
+    static const QTimer& pingStart(const Controller& c) { return c.m_pingStartTimer; }
+};
+
+namespace {
+
+// Profile lines the parser accepts, and lines it refuses with a known message.
+const QString kA = QStringLiteral("hy2://pw1@127.0.0.1:443?sni=a.example.net#A");
+const QString kA2 = QStringLiteral("hy2://pw1@127.0.0.1:443?sni=a.example.net#A%20renamed");
+const QString kB =
+    QStringLiteral("trojan://pw2@b.example.net:443?security=tls&sni=b.example.net&type=tcp#B");
+const QString kC = QStringLiteral("vless://4f2a8c1e-9b7d-4e3a-a1c5-6d8e0f2b3a79@c.example.net:443"
+                                  "?type=tcp&security=tls&sni=c.example.net#C");
+const QString kD = QStringLiteral("hysteria2://pw4@d.example.net:443?sni=d.example.net#D");
+const QString kSs1 = QStringLiteral("ss://YWVzLTI1Ni1nY206cGFzcw@de.example.net:8388#SS1");
+const QString kSs2 = QStringLiteral("ss://YWVzLTI1Ni1nY206cGFzcw@de2.example.net:8388#SS2");
+const QString kSs3 = QStringLiteral("ss://other@de3.example.net:8388");
+const QString kTrojanNoSni = QStringLiteral("trojan://pw@us.example.net:443?security=tls#No%20SNI");
+const QString kSsMessage = QStringLiteral("Неподдерживаемый протокол: ss");
+const QString kTrojanMessage = QStringLiteral("Неподдерживаемый профиль Trojan");
+
+const QString kUpdated = QStringLiteral("Подписка обновлена · %1 профилей");
+const QString kCached = QStringLiteral("Сохранённые профили. Проверяем обновление...");
+const QString kFailed =
+    QStringLiteral("Не удалось обновить подписку. Сохранённые профили остаются доступны.");
+const QString kNone = QStringLiteral("В подписке нет поддерживаемых профилей. ");
+
+const PhysicalAdapter kAdapter{QStringLiteral("eth0"), QStringLiteral("192.168.50.10"),
+                               QStringLiteral("192.168.50.1")};
+
+QByteArray lines(const QStringList& list, const QByteArray& separator = "\n")
+{
+    QByteArray body;
+    for (const QString& line : list)
+        body += line.toUtf8() + separator;
+    return body;
+}
+
+QByteArray wrapped(const QByteArray& text, int width, const QByteArray& separator)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < text.size(); i += width)
+        out += text.mid(i, width) + separator;
+    return out;
+}
+
+QStringList uris(const Controller& controller)
+{
+    QStringList list;
+    for (const QVariant& entry : controller.servers())
+        list.append(entry.toMap().value(QStringLiteral("uri")).toString());
+    return list;
+}
+
+// Distinct valid lines, padded with a long name so that the body is exactly `size` bytes.
+QByteArray bodyOfSize(qsizetype size, int count)
+{
+    QByteArray body;
+    for (int i = 0; i < count; ++i) {
+        QByteArray line = "hy2://pw" + QByteArray::number(i) + "@s" + QByteArray::number(i) +
+                          ".example.net:443?sni=s.example.net#N";
+        const qsizetype lineSize = size / count + (i < size % count ? 1 : 0);
+        line += QByteArray(lineSize - 1 - line.size(), 'x');
+        body += line + '\n';
+    }
+    return body;
+}
+
+void clearStores()
+{
+    QSettings store;
+    store.clear();
+    store.sync();
+    QFile::remove(settings::bootstrapStoreLocation());
+}
+
+bool waitForDownload(const Controller& controller, int ms = 20000)
+{
+    return QTest::qWaitFor([&] { return !controller.isSubscriptionLoading(); }, ms);
+}
+
+} // namespace
+
+class SubscriptionTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void bodies_data();
+    void bodies();
+    void failuresKeepTheListAndTheStore_data();
+    void failuresKeepTheListAndTheStore();
+    void bodyAtTheLimitIsAccepted();
+    void sameOriginRedirectIsFollowed();
+    void requestCarriesTheClientHeaders();
+    void invalidLinkIsRefusedWithoutARequest();
+    void secondImportWhileLoadingIsIgnored();
+    void refresh();
+    void selectionFollowsTheShownListNotTheStore();
+    void readyOnlyWhileNoTunnelRuns();
+    void latencyChecksStartShortlyAfterADownloadedList();
+    void startupShowsTheCachedListFirst_data();
+    void startupShowsTheCachedListFirst();
+    void noSecretInClearAfterAnImport();
+
+private:
+    QString url(const QByteArray& path, const QString& host = QStringLiteral("127.0.0.1")) const
+    {
+        return QStringLiteral("https://%1:%2%3")
+            .arg(host, QString::number(m_server->port()), QString::fromLatin1(path));
+    }
+    // A controller whose start-up step has run.
+    std::unique_ptr<Controller> startController()
+    {
+        auto controller = std::make_unique<Controller>();
+        QCoreApplication::processEvents();
+        return controller;
+    }
+    // Imports `path` served with `body` and waits for the end.
+    bool importBody(Controller& controller, const QByteArray& path, const QByteArray& body)
+    {
+        m_server->setResponse(path, {200, {}, body});
+        controller.importSubscription(url(path));
+        return waitForDownload(controller);
+    }
+
+    std::unique_ptr<HttpsTestServer> m_server;
+};
+
+void SubscriptionTest::initTestCase()
+{
+    m_server = std::make_unique<HttpsTestServer>();
+    QVERIFY2(m_server->start(), qPrintable(m_server->errorText()));
+}
+
+void SubscriptionTest::init()
+{
+    clearStores();
+    standin::clearEnvironment();
+    setAdapterSource([] { return kAdapter; });
+}
+
+void SubscriptionTest::cleanup()
+{
+    setAdapterSource({});
+}
+
+void SubscriptionTest::bodies_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QStringList>("expectedUris");
+    QTest::addColumn<QString>("expectedNotice");
+
+    const QByteArray plain = lines({kA, kB, kC});
+    // Comments in the encoded text make both alphabets' special characters appear.
+    const QByteArray encodable = "# ~~~>>>???\n" + plain;
+    const QString three = kUpdated.arg(3);
+
+    QTest::newRow("plain, LF") << plain << QStringList{kA, kB, kC} << three;
+    QTest::newRow("plain, CRLF, blank lines, comments, padding")
+        << "  #profile-title: x\r\n\r\n" + lines({kA, QStringLiteral("   "),
+                                                  QStringLiteral("# comment ://"), kB},
+                                                 "\r\n") +
+               "\r\n\t"
+        << QStringList{kA, kB} << kUpdated.arg(2);
+    QTest::newRow("base64") << encodable.toBase64() << QStringList{kA, kB, kC} << three;
+    QTest::newRow("base64 wrapped with CRLF")
+        << wrapped(encodable.toBase64(), 76, "\r\n") << QStringList{kA, kB, kC} << three;
+    QTest::newRow("URL-safe base64 without padding")
+        << encodable.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals)
+        << QStringList{kA, kB, kC} << three;
+    // A carriage return alone does not end a line: the pair reaches the parser as one piece.
+    QTest::newRow("lone CR joins two lines")
+        << kA.toUtf8() + '\r' + lines({kB, kC}) << QStringList{kA + u'\r' + kB, kC}
+        << kUpdated.arg(2);
+    QTest::newRow("exact duplicates dropped, first wins")
+        << lines({kA, kB, QStringLiteral("  ") + kA + QStringLiteral(" "), kA, kB})
+        << QStringList{kA, kB} << kUpdated.arg(2);
+    QTest::newRow("same server, other name: two entries")
+        << lines({kA, kA2}) << QStringList{kA, kA2} << kUpdated.arg(2);
+    QTest::newRow("some rejected: distinct messages in order")
+        << lines({kSs1, kA, kSs2, kTrojanNoSni, kSs3, kB})
+        << QStringList{kA, kB}
+        << QStringLiteral("Часть профилей не добавлена: ") + kSsMessage + QStringLiteral("; ") +
+               kTrojanMessage;
+    QTest::newRow("all rejected") << lines({kTrojanNoSni, kSs1, kSs2, kTrojanNoSni})
+                                  << QStringList{}
+                                  << kNone + kTrojanMessage + QStringLiteral("; ") + kSsMessage;
+    QTest::newRow("empty body") << QByteArray() << QStringList{} << kNone;
+    QTest::newRow("only comments") << QByteArray("#a\n# b://c\n\n") << QStringList{} << kNone;
+    QTest::newRow("not base64 at all") << QByteArray("!!!! ????") << QStringList{} << kNone;
+}
+
+void SubscriptionTest::bodies()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QStringList, expectedUris);
+    QFETCH(QString, expectedNotice);
+
+    auto controller = startController();
+    QSignalSpy selected(controller.get(), &Controller::selectedChanged);
+    QVERIFY(importBody(*controller, "/sub/body", body));
+
+    QCOMPARE(uris(*controller), expectedUris);
+    QCOMPARE(controller->subscriptionNotice(), expectedNotice);
+    QVERIFY(!controller->hasError());
+    // Link and body are kept only once they produced a list; the link as requested, the body
+    // exactly as received.
+    const bool listed = !expectedUris.isEmpty();
+    QCOMPARE(settings::readSecret(settingskeys::subscription),
+             listed ? url("/sub/body").toUtf8() : QByteArray());
+    QCOMPARE(settings::readSecret(settingskeys::subscriptionCache), listed ? body : QByteArray());
+    QCOMPARE(controller->status(), listed ? QStringLiteral("Готово") : QStringLiteral("Отключено"));
+    QCOMPARE(selected.size(), listed ? 1 : 0);
+    QCOMPARE(controller->selectedRow(), 0);
+}
+
+void SubscriptionTest::failuresKeepTheListAndTheStore_data()
+{
+    QTest::addColumn<HttpsTestResponse>("response");
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QString>("expectedDetail");
+    QTest::addColumn<QByteArray>("neverRequested");
+
+    const QString failing = QStringLiteral("/sub/failing");
+    const QString detail = QStringLiteral("Ошибка обновления подписки, HTTP ");
+    // Would give a list if it were read.
+    const QByteArray good = lines({kC, kD});
+
+    QTest::newRow("HTTP 404") << HttpsTestResponse{404, {}, "no such subscription"} << failing
+                              << detail + QStringLiteral("404") << QByteArray();
+    QTest::newRow("HTTP 500 with profiles in the body")
+        << HttpsTestResponse{500, {}, good} << failing << detail + QStringLiteral("500")
+        << QByteArray();
+    QTest::newRow("body one byte over 1 MiB")
+        << HttpsTestResponse{200, {}, bodyOfSize(1048577, 5000)} << failing
+        << detail + QStringLiteral("200") << QByteArray();
+    QTest::newRow("redirect to another host")
+        << HttpsTestResponse{302, {{"Location", "https://localhost:PORT/sub/elsewhere"}}, {}}
+        << failing << detail + QStringLiteral("302") << QByteArray("/sub/elsewhere");
+    QTest::newRow("redirect to plain http on the same host")
+        << HttpsTestResponse{301, {{"Location", "http://127.0.0.1:PORT/sub/elsewhere"}}, {}}
+        << failing << detail + QStringLiteral("301") << QByteArray("/sub/elsewhere");
+    QTest::newRow("nobody listening") << HttpsTestResponse{} << QStringLiteral("closed port")
+                                      << detail << QByteArray();
+    // The one case that waits out the 15 s transfer limit.
+    HttpsTestResponse stalled;
+    stalled.stall = true;
+    QTest::newRow("server never answers") << stalled << failing << detail << QByteArray();
+}
+
+void SubscriptionTest::failuresKeepTheListAndTheStore()
+{
+    QFETCH(HttpsTestResponse, response);
+    QFETCH(QString, link);
+    QFETCH(QString, expectedDetail);
+    QFETCH(QByteArray, neverRequested);
+
+    auto controller = startController();
+    const QByteArray good = lines({kA, kB});
+    QVERIFY(importBody(*controller, "/sub/good", good));
+    QCOMPARE(uris(*controller), QStringList({kA, kB}));
+    controller->setSelectedRow(1);
+    controller->setStatus(QStringLiteral("Отключено"));
+    // The latency checks of the good list have started; a failure must not start them again.
+    QTRY_VERIFY(!ControllerTestAccess::pingStart(*controller).isActive());
+
+    const QString port = QString::number(m_server->port());
+    for (auto& [name, value] : response.headers)
+        value.replace("PORT", port.toLatin1());
+    m_server->setResponse("/sub/failing", response);
+    m_server->setResponse("/sub/elsewhere", {200, {}, lines({kC})});
+    QString target = url(link.toLatin1());
+    if (link == QLatin1String("closed port")) {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        target = QStringLiteral("https://127.0.0.1:%1/sub").arg(closed.serverPort());
+    }
+    const int requestsBefore = m_server->requestCount();
+    QElapsedTimer clock;
+    clock.start();
+    controller->importSubscription(target);
+    QVERIFY(controller->isSubscriptionLoading());
+    QVERIFY(waitForDownload(*controller, 30000));
+    if (response.stall)
+        QVERIFY2(clock.elapsed() >= 14000, qPrintable(QString::number(clock.elapsed())));
+
+    QCOMPARE(controller->subscriptionNotice(), kFailed);
+    QCOMPARE(controller->lastError(), expectedDetail);
+    QCOMPARE(uris(*controller), QStringList({kA, kB}));
+    QCOMPARE(controller->selectedRow(), 1);
+    QCOMPARE(controller->status(), QStringLiteral("Отключено"));
+    QVERIFY(!controller->hasError());
+    QVERIFY(!ControllerTestAccess::pingStart(*controller).isActive());
+    QCOMPARE(settings::readSecret(settingskeys::subscription), url("/sub/good").toUtf8());
+    QCOMPARE(settings::readSecret(settingskeys::subscriptionCache), good);
+    if (!neverRequested.isEmpty()) {
+        const QList<HttpsTestRequest> requests = m_server->requests().mid(requestsBefore);
+        for (const HttpsTestRequest& request : requests)
+            QVERIFY2(request.path() != neverRequested, request.target.constData());
+    }
+}
+
+void SubscriptionTest::bodyAtTheLimitIsAccepted()
+{
+    auto controller = startController();
+    const QByteArray body = bodyOfSize(1048576, 5000);
+    QCOMPARE(body.size(), 1048576);
+    QVERIFY(importBody(*controller, "/sub/large", body));
+    QCOMPARE(controller->servers().size(), 5000);
+    QCOMPARE(controller->subscriptionNotice(), kUpdated.arg(5000));
+    QCOMPARE(settings::readSecret(settingskeys::subscriptionCache), body);
+}
+
+void SubscriptionTest::sameOriginRedirectIsFollowed()
+{
+    auto controller = startController();
+    m_server->setResponse("/sub/moved", {302, {{"Location", "/sub/new"}}, {}});
+    m_server->setResponse("/sub/new", {200, {}, lines({kC, kD})});
+    controller->importSubscription(url("/sub/moved"));
+    QVERIFY(waitForDownload(*controller));
+
+    QCOMPARE(uris(*controller), QStringList({kC, kD}));
+    QCOMPARE(m_server->requests().constLast().path(), QByteArray("/sub/new"));
+    // What the user gave is what is asked again next time.
+    QCOMPARE(settings::readSecret(settingskeys::subscription), url("/sub/moved").toUtf8());
+}
+
+void SubscriptionTest::requestCarriesTheClientHeaders()
+{
+    auto controller = startController();
+    const int before = m_server->requestCount();
+    m_server->setResponse("/sub/headers", {200, {}, lines({kA})});
+    controller->importSubscription(QStringLiteral("  HTTPS://127.0.0.1:%1/sub/headers?key=v%20w \n")
+                                       .arg(m_server->port()));
+    QVERIFY(waitForDownload(*controller));
+
+    QCOMPARE(m_server->requestCount(), before + 1);
+    const HttpsTestRequest request = m_server->requests().constLast();
+    QCOMPARE(request.method, QByteArray("GET"));
+    QCOMPARE(request.target, QByteArray("/sub/headers?key=v%20w"));
+    QCOMPARE(request.header("User-Agent"), QByteArray("Happ/3.3.6/Windows/2607171516600"));
+    QCOMPARE(request.header("X-Orvik-Client-Version"), QByteArray(ORVIK_VERSION));
+    // Stored in its parsed, fully encoded form.
+    QCOMPARE(settings::readSecret(settingskeys::subscription),
+             url("/sub/headers?key=v%20w").toUtf8());
+}
+
+void SubscriptionTest::invalidLinkIsRefusedWithoutARequest()
+{
+    auto controller = startController();
+    QSignalSpy servers(controller.get(), &Controller::serversChanged);
+    const int before = m_server->connectionCount();
+    controller->importSubscription(
+        QStringLiteral("https://user@127.0.0.1:%1/sub/x").arg(m_server->port()));
+    QCOMPARE(controller->subscriptionNotice(),
+             QStringLiteral("Нужна корректная HTTPS-ссылка на подписку."));
+    QVERIFY(!controller->isSubscriptionLoading());
+    QCOMPARE(servers.size(), 1);
+    QTest::qWait(200);
+    QCOMPARE(m_server->connectionCount(), before);
+    QVERIFY(!QSettings().contains(settingskeys::subscription));
+}
+
+void SubscriptionTest::secondImportWhileLoadingIsIgnored()
+{
+    auto controller = startController();
+    m_server->setResponse("/sub/slow", {200, {}, lines({kA}), 400});
+    const int before = m_server->requestCount();
+    controller->importSubscription(url("/sub/slow"));
+    QSignalSpy servers(controller.get(), &Controller::serversChanged);
+    controller->importSubscription(QStringLiteral("not a link"));
+    controller->importSubscription(url("/sub/other"));
+    QVERIFY(servers.isEmpty());
+    QCOMPARE(controller->subscriptionNotice(), QString());
+    QVERIFY(waitForDownload(*controller));
+    QTest::qWait(100);
+    QCOMPARE(m_server->requestCount(), before + 1);
+    QCOMPARE(uris(*controller), QStringList({kA}));
+}
+
+void SubscriptionTest::refresh()
+{
+    auto controller = startController();
+    const int before = m_server->requestCount();
+    controller->refreshSubscription();
+    QCOMPARE(controller->subscriptionNotice(), QStringLiteral("Сначала добавьте ссылку из кабинета."));
+    QVERIFY(!controller->isSubscriptionLoading());
+
+    // A stored link is asked again, without the user typing it.
+    QVERIFY(settings::writeSecrets({{settingskeys::subscription, url("/sub/stored").toUtf8()}}));
+    m_server->setResponse("/sub/stored", {200, {}, lines({kB, kC})});
+    controller->refreshSubscription();
+    QVERIFY(controller->isSubscriptionLoading());
+    QVERIFY(waitForDownload(*controller));
+    QCOMPARE(uris(*controller), QStringList({kB, kC}));
+    QCOMPARE(m_server->requestCount(), before + 1);
+    QCOMPARE(m_server->requests().constLast().path(), QByteArray("/sub/stored"));
+}
+
+// The stored choice only counts while no list is shown; afterwards the selected row does.
+void SubscriptionTest::selectionFollowsTheShownListNotTheStore()
+{
+    auto controller = startController();
+    QVERIFY(importBody(*controller, "/sub/select", lines({kA, kB})));
+    controller->setSelectedRow(1);
+
+    // B is gone: the first row is selected, while the store still names B.
+    QVERIFY(importBody(*controller, "/sub/select", lines({kC, kA})));
+    QCOMPARE(controller->selectedRow(), 0);
+    QCOMPARE(settings::readSecret(settingskeys::selectedProfile), kB.toUtf8());
+
+    // B is back, but C is what the user now sees selected.
+    QSignalSpy selected(controller.get(), &Controller::selectedChanged);
+    QVERIFY(importBody(*controller, "/sub/select", lines({kB, kC})));
+    QCOMPARE(controller->selectedRow(), 1);
+    QCOMPARE(controller->selectedName(), QStringLiteral("C"));
+    QCOMPARE(selected.size(), 1);
+}
+
+// "Готово" is the disconnected client's word; a live tunnel keeps its own status.
+void SubscriptionTest::readyOnlyWhileNoTunnelRuns()
+{
+    auto controller = startController();
+    QVERIFY(importBody(*controller, "/sub/ready", lines({kA, kB})));
+    QCOMPARE(controller->status(), QStringLiteral("Готово"));
+
+    ServerProfile profile;
+    QVERIFY(parseProfileUri(kA, profile));
+    QSignalSpy ready(&controller->tunnelSession(), &TunnelSession::ready);
+    controller->tunnelSession().start(profile, {});
+    QVERIFY(ready.wait(10000));
+    controller->setStatus(QStringLiteral("Подключено"));
+
+    QVERIFY(importBody(*controller, "/sub/ready", lines({kA, kC})));
+    QCOMPARE(uris(*controller), QStringList({kA, kC}));
+    QVERIFY(controller->tunnelSession().isRunning());
+    QCOMPARE(controller->status(), QStringLiteral("Подключено"));
+
+    controller->tunnelSession().stop();
+    QVERIFY(importBody(*controller, "/sub/ready", lines({kA, kD})));
+    QCOMPARE(controller->status(), QStringLiteral("Готово"));
+}
+
+void SubscriptionTest::latencyChecksStartShortlyAfterADownloadedList()
+{
+    auto controller = startController();
+    const QTimer& pingStart = ControllerTestAccess::pingStart(*controller);
+    QSignalSpy fired(&pingStart, &QTimer::timeout);
+
+    // A body without profiles starts nothing.
+    QVERIFY(importBody(*controller, "/sub/none", "# nothing\n"));
+    QVERIFY(!pingStart.isActive());
+
+    QElapsedTimer clock;
+    connect(controller.get(), &Controller::serversChanged, this, [&] {
+        if (!controller->isSubscriptionLoading() && !clock.isValid())
+            clock.start();
+    });
+    m_server->setResponse("/sub/ping", {200, {}, lines({kA, kB})});
+    controller->importSubscription(url("/sub/ping"));
+    QVERIFY(fired.wait(20000));
+    QCOMPARE(fired.size(), 1);
+    QVERIFY(pingStart.isSingleShot());
+    QCOMPARE(pingStart.interval(), 80);
+    QVERIFY2(clock.elapsed() >= 75, qPrintable(QString::number(clock.elapsed())));
+}
+
+void SubscriptionTest::startupShowsTheCachedListFirst_data()
+{
+    QTest::addColumn<QByteArray>("storedCache");
+    QTest::addColumn<HttpsTestResponse>("fresh");
+    QTest::addColumn<QStringList>("cachedUris");
+    QTest::addColumn<QStringList>("finalUris");
+    QTest::addColumn<QString>("finalNotice");
+    QTest::addColumn<int>("finalRow");
+
+    const QByteArray cache = "valid";
+    // The stored choice is B; in the fresh list B carries another name and moved down.
+    const QString bRenamed = QString(kB).replace(QStringLiteral("#B"), QStringLiteral("#B%20new"));
+    QTest::newRow("download replaces the cached list")
+        << cache << HttpsTestResponse{200, {}, lines({kC, kA, bRenamed}), 300}
+        << QStringList{kA, kB} << QStringList{kC, kA, bRenamed} << kUpdated.arg(3) << 2;
+    QTest::newRow("download fails, cached list stays")
+        << cache << HttpsTestResponse{404, {}, {}, 300} << QStringList{kA, kB}
+        << QStringList{kA, kB} << kFailed << 1;
+    QTest::newRow("cache unreadable: only the download")
+        << QByteArray("damaged") << HttpsTestResponse{200, {}, lines({kC, kB}), 300}
+        << QStringList{} << QStringList{kC, kB} << kUpdated.arg(2) << 1;
+}
+
+void SubscriptionTest::startupShowsTheCachedListFirst()
+{
+    QFETCH(QByteArray, storedCache);
+    QFETCH(HttpsTestResponse, fresh);
+    QFETCH(QStringList, cachedUris);
+    QFETCH(QStringList, finalUris);
+    QFETCH(QString, finalNotice);
+    QFETCH(int, finalRow);
+
+    QVERIFY(settings::writeSecrets({{settingskeys::subscription, url("/sub/start").toUtf8()},
+                                    {settingskeys::subscriptionCache, lines({kA, kB})}}));
+    settings::writeSelectedProfile(kB);
+    if (storedCache == "damaged")
+        QSettings().setValue(settingskeys::subscriptionCache, QByteArray(64, '\x07'));
+    m_server->setResponse("/sub/start", fresh);
+    const int connectionsBefore = m_server->connectionCount();
+    const int requestsBefore = m_server->requestCount();
+
+    // What the window sees at the first list change, before anything has reached the server.
+    struct Seen
+    {
+        QStringList uris;
+        QString notice;
+        int row = -1;
+        int connections = -1;
+        bool loading = false;
+    };
+    QList<Seen> seen;
+    Controller controller;
+    connect(&controller, &Controller::serversChanged, this, [&] {
+        if (!controller.servers().isEmpty() && seen.isEmpty())
+            seen.append({uris(controller), controller.subscriptionNotice(),
+                         controller.selectedRow(), m_server->connectionCount(),
+                         controller.isSubscriptionLoading()});
+    });
+    QCoreApplication::processEvents();
+    QVERIFY(controller.isSubscriptionLoading());
+    QVERIFY(waitForDownload(controller));
+
+    QVERIFY(!seen.isEmpty());
+    if (!cachedUris.isEmpty()) {
+        QCOMPARE(seen.constFirst().uris, cachedUris);
+        QCOMPARE(seen.constFirst().notice, kCached);
+        QCOMPARE(seen.constFirst().row, 1);
+        QCOMPARE(seen.constFirst().connections, connectionsBefore);
+        QVERIFY(!seen.constFirst().loading);
+    } else {
+        QCOMPARE(seen.constFirst().uris, finalUris);
+    }
+    QCOMPARE(uris(controller), finalUris);
+    QCOMPARE(controller.subscriptionNotice(), finalNotice);
+    QCOMPARE(controller.selectedRow(), finalRow);
+    QCOMPARE(m_server->requestCount(), requestsBefore + 1);
+    // A list move never rewrites the user's stored choice.
+    QCOMPARE(settings::readSecret(settingskeys::selectedProfile), kB.toUtf8());
+}
+
+// A real import, then a chosen entry: no file under the home holds the link, a profile URI
+// or a credential in clear.
+void SubscriptionTest::noSecretInClearAfterAnImport()
+{
+    const QByteArray path = "/sub/5c1e0f3a9d7b4e21";
+    {
+        auto controller = startController();
+        QVERIFY(importBody(*controller, path, lines({kA, kB, kC}).toBase64()));
+        QCOMPARE(controller->servers().size(), 3);
+        controller->setSelectedRow(2);
+        controller->shutdown();
+    }
+    QSettings().sync();
+    QCOMPARE(settings::readSecret(settingskeys::selectedProfile), kC.toUtf8());
+
+    const QByteArray link = url(path).toUtf8();
+    QList<QByteArray> needles = {link,
+                                 QUrl::toPercentEncoding(QString::fromUtf8(link)),
+                                 path,
+                                 "5c1e0f3a9d7b4e21",
+                                 "4f2a8c1e-9b7d-4e3a-a1c5-6d8e0f2b3a79",
+                                 "pw1@",
+                                 "pw2@",
+                                 lines({kA, kB, kC}).toBase64()};
+    for (const QString& uri : {kA, kB, kC})
+        needles.append(uri.toUtf8());
+    const QStringList hits = testenv::filesContainingAny(testenv::home(), needles);
+    QVERIFY2(hits.isEmpty(), qPrintable(hits.join(u'\n')));
+}
+
+ORVIK_TEST_MAIN(SubscriptionTest, QApplication)
+#include "tst_subscription.moc"
