@@ -9,6 +9,7 @@
 #include "session/httpscheck.h"
 #include "session/networkwatch.h"
 #include "status/statusfile.h"
+#include "tests/support/cleartext.h"
 #include "tests/support/httpstestserver.h"
 #include "tests/support/standin.h"
 #include "tests/support/testenv.h"
@@ -17,7 +18,9 @@
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -268,6 +271,13 @@ private:
     bool connectAndWait(Controller& controller, Recorder& recorder);
     void takeCoreAway(Core core);
     QString recordedSingBox() const { return records() + QStringLiteral("/sing-box.json"); }
+    QString link(const QByteArray& path) const
+    {
+        return QStringLiteral("https://127.0.0.1:%1%2")
+            .arg(QString::number(m_server->port()), QString::fromLatin1(path));
+    }
+    // Imports the body served at `path` and waits for the download to end.
+    bool importBody(Controller& controller, const QByteArray& path, const QStringList& uris);
 
     std::unique_ptr<HttpsTestServer> m_server;
     std::unique_ptr<QTemporaryDir> m_records;
@@ -305,6 +315,11 @@ private slots:
     void watchTick_data();
     void watchTick();
     void watchWaitsItsInterval();
+
+    void checksFollowADownloadedList();
+    void refreshWhileConnected_data();
+    void refreshWhileConnected();
+    void noSecretInClearWhileConnected();
 };
 
 void ConnectionTest::initTestCase()
@@ -358,6 +373,15 @@ bool ConnectionTest::connectAndWait(Controller& controller, Recorder& recorder)
 {
     controller.connectVpn();
     return recorder.waitForStatus(kConnected);
+}
+
+bool ConnectionTest::importBody(Controller& controller, const QByteArray& path,
+                                const QStringList& uris)
+{
+    m_server->setResponse(path, HttpsTestResponse{200, {}, uris.join(u'\n').toUtf8() + '\n'});
+    controller.importSubscription(link(path));
+    return controller.isSubscriptionLoading() &&
+           QTest::qWaitFor([&] { return !controller.isSubscriptionLoading(); }, 20000);
 }
 
 void ConnectionTest::takeCoreAway(Core core)
@@ -1080,6 +1104,119 @@ void ConnectionTest::watchWaitsItsInterval()
     QVERIFY(watch.isActive());
     QVERIFY(!watch.isSingleShot());
     QVERIFY2(watch.remainingTime() > 40000, qPrintable(QString::number(watch.remainingTime())));
+}
+
+void ConnectionTest::checksFollowADownloadedList()
+{
+    auto controller = startController({});
+    QElapsedTimer clock;
+    qint64 firstCheck = -1;
+    connect(controller.get(), &Controller::serversChanged, this, [&] {
+        const QVariantList servers = controller->servers();
+        if (!clock.isValid() && servers.size() == 3)
+            clock.start();
+        for (const QVariant& value : servers) {
+            if (clock.isValid() && firstCheck < 0 &&
+                value.toMap().value(QStringLiteral("pinging")).toBool())
+                firstCheck = clock.elapsed();
+        }
+    });
+    QVERIFY(importBody(*controller, "/s/checks",
+                       {hy2Uri(QStringLiteral("A"), 9001), hy2Uri(QStringLiteral("B"), 9002),
+                        hy2Uri(QStringLiteral("C"), 9003)}));
+    QCOMPARE(controller->servers().size(), 3);
+    QCOMPARE(controller->status(), QStringLiteral("Готово"));
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            for (int i = 0; i < 3; ++i) {
+                if (entryAt(*controller, i).value(QStringLiteral("latency")).toInt() < 1)
+                    return false;
+            }
+            return true;
+        },
+        30000));
+    // The checks start a moment after the list is shown, not with it.
+    QVERIFY2(firstCheck >= 70, qPrintable(QString::number(firstCheck)));
+    QCOMPARE(startsOf(records(), QStringLiteral("sing-box")), 3);
+}
+
+void ConnectionTest::refreshWhileConnected_data()
+{
+    QTest::addColumn<bool>("serverKept");
+    QTest::newRow("connected server still listed") << true;
+    QTest::newRow("connected server gone") << false;
+}
+
+void ConnectionTest::refreshWhileConnected()
+{
+    QFETCH(bool, serverKept);
+    const QString a = hy2Uri(QStringLiteral("A"), 9001);
+    const QString b = hy2Uri(QStringLiteral("B"), 9002);
+    auto controller = startController({});
+    QVERIFY(importBody(*controller, "/s/refresh", {a, b}));
+    Recorder recorder(*controller);
+    QVERIFY(connectAndWait(*controller, recorder));
+    const qint64 connectionCore = standin::readStarts(records()).constLast().pid;
+    recorder.clear();
+
+    const QStringList next = serverKept ? QStringList{b, a} : QStringList{b};
+    m_server->setResponse("/s/refresh",
+                          HttpsTestResponse{200, {}, next.join(u'\n').toUtf8() + '\n'});
+    controller->refreshSubscription();
+    QVERIFY(controller->isSubscriptionLoading());
+    QVERIFY(QTest::qWaitFor([&] { return !controller->isSubscriptionLoading(); }, 20000));
+    QCOMPARE(controller->servers().size(), next.size());
+    if (serverKept) {
+        // No "Готово" over a running tunnel.
+        QVERIFY(recorder.statuses().isEmpty());
+        QVERIFY(controller->isConnected());
+        QVERIFY(controller->tunnelSession().isRunning());
+        QVERIFY(!standin::processGone(connectionCore));
+        // The selection follows the server to its new row.
+        QCOMPARE(controller->selectedRow(), 1);
+    } else {
+        // The tunnel goes first; with none running the download then reports "Готово".
+        QCOMPARE(recorder.statuses(), (QStringList{kDisconnected, QStringLiteral("Готово")}));
+        QVERIFY(!controller->isConnected());
+        QVERIFY(!controller->tunnelSession().isRunning());
+        QVERIFY(standin::processGone(connectionCore));
+    }
+}
+
+// After an import, a choice and a connection, nothing under the home holds the link, a profile
+// URI or a credential in clear; the core documents live in the temporary folder meanwhile and
+// are gone with the tunnel.
+void ConnectionTest::noSecretInClearWhileConnected()
+{
+    const QByteArray path = "/s/7d3f9a1c5e2b4860";
+    const QStringList uris{hy2Uri(QStringLiteral("A")), vlessUri(QStringLiteral("B"))};
+    auto controller = startController({});
+    QVERIFY(importBody(*controller, path, uris));
+    controller->setSelectedRow(1);
+    Recorder recorder(*controller);
+    QVERIFY(connectAndWait(*controller, recorder));
+
+    const QString runtimeFolder =
+        QFileInfo(standin::readStarts(records()).constLast().configPath).absolutePath();
+    QVERIFY(QFileInfo(runtimeFolder).isDir());
+    QVERIFY2(!runtimeFolder.startsWith(testenv::home()), qPrintable(runtimeFolder));
+    QCOMPARE(QDir(runtimeFolder).entryList(QDir::Files, QDir::Name),
+             (QStringList{"sing-box.json", "xray.json"}));
+
+    QList<QByteArray> needles = testenv::linkSecrets(link(path));
+    for (const QString& uri : uris) {
+        ServerProfile profile;
+        QVERIFY(parseProfileUri(uri, profile));
+        needles += testenv::profileSecrets(profile);
+    }
+    QStringList hits = testenv::filesContainingAny(testenv::home(), needles);
+    QVERIFY2(hits.isEmpty(), qPrintable(hits.join(u'\n')));
+
+    controller->disconnectVpn();
+    QVERIFY(!QFileInfo::exists(runtimeFolder));
+    QSettings().sync();
+    hits = testenv::filesContainingAny(testenv::home(), needles);
+    QVERIFY2(hits.isEmpty(), qPrintable(hits.join(u'\n')));
 }
 
 ORVIK_TEST_MAIN(ConnectionTest, QApplication)
