@@ -1,6 +1,7 @@
 // The controller end to end: real sessions, the stand-in cores of this program's own test
 // application folder, and the local HTTPS server standing in for both check endpoints.
 
+#include "app/tray.h"
 #include "config/adaptersource.h"
 #include "config/cores.h"
 #include "controller/controller.h"
@@ -21,6 +22,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QIcon>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -320,6 +322,9 @@ private slots:
     void refreshWhileConnected_data();
     void refreshWhileConnected();
     void noSecretInClearWhileConnected();
+
+    // Last: it asks the application to quit.
+    void trayQuitStopsTheCoresFirst();
 };
 
 void ConnectionTest::initTestCase()
@@ -1217,6 +1222,33 @@ void ConnectionTest::noSecretInClearWhileConnected()
     QSettings().sync();
     hits = testenv::filesContainingAny(testenv::home(), needles);
     QVERIFY2(hits.isEmpty(), qPrintable(hits.join(u'\n')));
+}
+
+// "Выйти" stops the cores before it asks the application to end.
+void ConnectionTest::trayQuitStopsTheCoresFirst()
+{
+    auto controller = startController({entryFor(vlessUri(QStringLiteral("VLESS")))});
+    Tray tray(QIcon(), nullptr);
+    tray.attachController(controller.get());
+    tray.show();
+    QCOMPARE(tray.toolTip(), QStringLiteral("OrvikVPN · Отключено"));
+    Recorder recorder(*controller);
+    QVERIFY(connectAndWait(*controller, recorder));
+    QCOMPARE(tray.toggleText(), QStringLiteral("Отключить VPN"));
+    QCOMPARE(tray.toolTip(), QStringLiteral("OrvikVPN · Подключено"));
+    const QList<standin::Start> starts = standin::readStarts(records());
+    QCOMPARE(starts.size(), 2);
+    const QString runtimeFolder = QFileInfo(starts.constFirst().configPath).absolutePath();
+
+    tray.quit();
+    // Before the event loop could end anything.
+    for (const standin::Start& start : starts)
+        QVERIFY(standin::processGone(start.pid));
+    QVERIFY(!QFileInfo::exists(runtimeFolder));
+    QVERIFY(!controller->isConnected());
+    QVERIFY(!readJson(statusFilePath()).value(QLatin1String("connected")).toBool());
+    QCOMPARE(tray.toggleText(), QStringLiteral("Включить VPN"));
+    QCOMPARE(tray.toolTip(), QStringLiteral("OrvikVPN · Отключено"));
 }
 
 ORVIK_TEST_MAIN(ConnectionTest, QApplication)
