@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace {
@@ -10,17 +9,15 @@ namespace {
 // Removes the folder and what it holds; a link inside is removed itself, never followed.
 bool removeTree(const QString& path)
 {
-    const QFileInfoList entries = QDir(path).entryInfoList(
+    const QStringList names = QDir(path).entryList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     bool removedAll = true;
-    for (const QFileInfo& entry : entries) {
-        const QString entryPath = entry.filePath();
+    for (const QString& name : names) {
+        const QString entryPath = QDir(path).filePath(name);
         if (isOwnRealFolder(entryPath))
             removedAll &= removeTree(entryPath);
-        else if (entry.isJunction())
-            removedAll &= QDir().rmdir(entryPath); // removes the junction, not its target
-        else
-            removedAll &= QFile::remove(entryPath);
+        else // a file, or a link removed as itself (rmdir for Windows folder links and junctions)
+            removedAll &= QFile::remove(entryPath) || QDir().rmdir(entryPath);
     }
     return removedAll && QDir().rmdir(path);
 }
