@@ -5,8 +5,7 @@
 bool isSameNetwork(const PhysicalAdapter& bound, const PhysicalAdapter& current)
 {
     // A new gateway alone leaves the cores' binding valid.
-    return bound.interfaceName == current.interfaceName &&
-           bound.ipv4Address == current.ipv4Address;
+    return bound.interfaceName == current.interfaceName && bound.ipv4Address == current.ipv4Address;
 }
 
 void Controller::onWatchTick()

@@ -9,8 +9,8 @@ namespace {
 // Removes the folder and what it holds; a link inside is removed itself, never followed.
 bool removeTree(const QString& path)
 {
-    const QStringList names = QDir(path).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    const QStringList names =
+        QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     bool removedAll = true;
     for (const QString& name : names) {
         const QString entryPath = QDir(path).filePath(name);
@@ -26,14 +26,13 @@ bool removeTree(const QString& path)
 
 QString runtimeFolderTemplate()
 {
-    return QDir::tempPath() + u'/' + QLatin1String(kRuntimeFolderPrefix) +
-           QStringLiteral("XXXXXX");
+    return QDir::tempPath() + u'/' + QLatin1String(kRuntimeFolderPrefix) + QStringLiteral("XXXXXX");
 }
 
 bool isRuntimeFolderName(const QString& name)
 {
-    static const QRegularExpression pattern(QStringLiteral("^%1[A-Za-z0-9]{6}$")
-                                                .arg(QLatin1String(kRuntimeFolderPrefix)));
+    static const QRegularExpression pattern(
+        QStringLiteral("^%1[A-Za-z0-9]{6}$").arg(QLatin1String(kRuntimeFolderPrefix)));
     return pattern.match(name).hasMatch();
 }
 

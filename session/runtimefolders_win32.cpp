@@ -35,7 +35,8 @@ bool ownerIsThisUser(PSID owner)
         return false;
     const UniqueHandle token(rawToken);
     const std::vector<unsigned char> user = tokenInformation(rawToken, TokenUser);
-    if (!user.empty() && EqualSid(owner, reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid))
+    if (!user.empty() &&
+        EqualSid(owner, reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid))
         return true;
     const std::vector<unsigned char> defaultOwner = tokenInformation(rawToken, TokenOwner);
     return !defaultOwner.empty() &&

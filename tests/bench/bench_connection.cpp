@@ -89,7 +89,8 @@ void connectToConnected(benchmark::State& state)
         QElapsedTimer clock;
         clock.start();
         controller->connectVpn();
-        if (!spinUntil(*controller, [&] { return controller->isConnected() || controller->hasError(); }) ||
+        if (!spinUntil(*controller,
+                       [&] { return controller->isConnected() || controller->hasError(); }) ||
             !controller->isConnected()) {
             state.SkipWithError(qPrintable(controller->lastError()));
             break;
@@ -124,7 +125,8 @@ void checkTwentyServers(benchmark::State& state)
         totalMs += double(clock.nsecsElapsed()) / 1e6;
         for (const QVariant& value : controller->servers()) {
             if (value.toMap().value(QStringLiteral("latency")).toInt() < 1) {
-                state.SkipWithError(qPrintable(value.toMap().value(QStringLiteral("checkError")).toString()));
+                state.SkipWithError(
+                    qPrintable(value.toMap().value(QStringLiteral("checkError")).toString()));
                 return;
             }
         }
@@ -149,16 +151,18 @@ void standinWork(benchmark::State& state)
     {
         QFile file(config);
         file.open(QIODevice::WriteOnly);
-        file.write(QJsonDocument(QJsonObject{
-                                     {QStringLiteral("inbounds"),
-                                      QJsonArray{QJsonObject{{QStringLiteral("type"), QStringLiteral("socks")},
-                                                             {QStringLiteral("tag"), QStringLiteral("check-in")},
-                                                             {QStringLiteral("listen_port"), 19751}}}},
-                                     {QStringLiteral("outbounds"),
-                                      QJsonArray{QJsonObject{{QStringLiteral("type"), QStringLiteral("hysteria2")},
-                                                             {QStringLiteral("tag"), QStringLiteral("vpn-out")}}}},
-                                 })
-                       .toJson());
+        file.write(
+            QJsonDocument(
+                QJsonObject{
+                    {QStringLiteral("inbounds"),
+                     QJsonArray{QJsonObject{{QStringLiteral("type"), QStringLiteral("socks")},
+                                            {QStringLiteral("tag"), QStringLiteral("check-in")},
+                                            {QStringLiteral("listen_port"), 19751}}}},
+                    {QStringLiteral("outbounds"),
+                     QJsonArray{QJsonObject{{QStringLiteral("type"), QStringLiteral("hysteria2")},
+                                            {QStringLiteral("tag"), QStringLiteral("vpn-out")}}}},
+                })
+                .toJson());
     }
     const QString program = corePath(QCoreApplication::applicationDirPath(), Core::SingBox);
     double totalMs = 0.0;
@@ -220,15 +224,16 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the check endpoint did not start\n");
         return 1;
     }
-    qputenv(standin::kHosts, (standin::hostMapEntry(urls.at(0).host(), 443, server->port()) +
-                              u',' + standin::hostMapEntry(urls.at(1).host(), 443, server->port()))
+    qputenv(standin::kHosts, (standin::hostMapEntry(urls.at(0).host(), 443, server->port()) + u',' +
+                              standin::hostMapEntry(urls.at(1).host(), 443, server->port()))
                                  .toLatin1());
 
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 
-    QMetaObject::invokeMethod(server, [server] { delete server; }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        server, [server] { delete server; }, Qt::BlockingQueuedConnection);
     serverThread.quit();
     serverThread.wait();
     return 0;

@@ -105,15 +105,17 @@ void ClientQuitTest::initTestCase()
     QVERIFY(QDir().mkpath(m_appDir));
     QVERIFY(QFile::copy(QStringLiteral(ORVIK_CLIENT_EXE), m_appDir + QStringLiteral("/OrvikVPN")));
     for (const char* core : {"sing-box", "xray"})
-        QVERIFY(QFile::copy(QStringLiteral(ORVIK_STANDIN_EXE),
-                            m_appDir + u'/' + QLatin1String(core)));
+        QVERIFY(
+            QFile::copy(QStringLiteral(ORVIK_STANDIN_EXE), m_appDir + u'/' + QLatin1String(core)));
 
     // The certificate folder the client sees: the test CA alone.
     m_certs = m_scratch.filePath(QStringLiteral("certs"));
     QVERIFY(QDir().mkpath(m_certs));
     bool written = false;
     for (const QSslCertificate& ca : QSslConfiguration::defaultConfiguration().caCertificates()) {
-        if (!ca.subjectInfo(QSslCertificate::CommonName).join(u' ').contains(QLatin1String("OrvikVPN Test CA")))
+        if (!ca.subjectInfo(QSslCertificate::CommonName)
+                 .join(u' ')
+                 .contains(QLatin1String("OrvikVPN Test CA")))
             continue;
         QFile file(m_certs + QStringLiteral("/orvik-test-ca.pem"));
         written = file.open(QIODevice::WriteOnly) && file.write(ca.toPem()) > 0;
@@ -162,10 +164,11 @@ void ClientQuitTest::quitWhileConnectedStopsTheCores()
     QProcess client;
     client.setProcessEnvironment(env);
     client.setProcessChannelMode(QProcess::ForwardedChannels);
-    client.start(QStringLiteral("unshare"),
-                 {QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"),
-                  QStringLiteral("mount --bind \"$1\" /etc/ssl/certs && exec \"$2\" --connect-saved"),
-                  QStringLiteral("sh"), m_certs, m_appDir + QStringLiteral("/OrvikVPN")});
+    client.start(
+        QStringLiteral("unshare"),
+        {QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"),
+         QStringLiteral("mount --bind \"$1\" /etc/ssl/certs && exec \"$2\" --connect-saved"),
+         QStringLiteral("sh"), m_certs, m_appDir + QStringLiteral("/OrvikVPN")});
     QVERIFY(client.waitForStarted(5000));
     const auto cleanup = qScopeGuard([&] {
         if (client.state() != QProcess::NotRunning) {
@@ -180,7 +183,8 @@ void ClientQuitTest::quitWhileConnectedStopsTheCores()
     QVERIFY2(QTest::qWaitFor(
                  [] { return readStatusFile().value(QLatin1String("connected")).toBool(); }, 30000),
              qPrintable(QJsonDocument(readStatusFile()).toJson()));
-    QCOMPARE(readStatusFile().value(QLatin1String("status")).toString(), QStringLiteral("Подключено"));
+    QCOMPARE(readStatusFile().value(QLatin1String("status")).toString(),
+             QStringLiteral("Подключено"));
     QVERIFY(m_server->requestCount() >= 1);
 
     // The killed client's folder went at start; the other one stays.

@@ -18,8 +18,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QIcon>
@@ -151,7 +151,8 @@ RoutingSeen routingOf(const QJsonObject& document)
 {
     RoutingSeen seen;
     for (const QJsonValue& inbound : document.value(QLatin1String("inbounds")).toArray())
-        seen.tun |= inbound.toObject().value(QLatin1String("type")).toString() == QLatin1String("tun");
+        seen.tun |=
+            inbound.toObject().value(QLatin1String("type")).toString() == QLatin1String("tun");
     const QJsonObject route = document.value(QLatin1String("route")).toObject();
     seen.final = route.value(QLatin1String("final")).toString();
     for (const QJsonValue& value : route.value(QLatin1String("rules")).toArray()) {
@@ -401,9 +402,9 @@ void ConnectionTest::sameNetwork_data()
     QTest::addColumn<bool>("same");
     const PhysicalAdapter bound = kAdapter;
     QTest::newRow("identical") << bound << true;
-    QTest::newRow("gateway only")
-        << PhysicalAdapter{bound.interfaceName, bound.ipv4Address, QStringLiteral("10.0.0.1")}
-        << true;
+    QTest::newRow("gateway only") << PhysicalAdapter{bound.interfaceName, bound.ipv4Address,
+                                                     QStringLiteral("10.0.0.1")}
+                                  << true;
     QTest::newRow("new IPv4 address")
         << PhysicalAdapter{bound.interfaceName, QStringLiteral("192.168.50.11"), bound.gateway}
         << false;
@@ -522,9 +523,8 @@ void ConnectionTest::failureEndsWithoutReconnecting_data()
         << kBrokenUri << "" << kProfileError << parserMessage(kBrokenUri) << false;
     QTest::newRow("Xray missing") << vlessUri(QStringLiteral("VLESS")) << "no xray"
                                   << kConnectionError << kCoreMissing << false;
-    QTest::newRow("core exits after ready")
-        << hy2Uri(QStringLiteral("Hy2")) << "exit later" << kConnectionError << kCoreStopped
-        << true;
+    QTest::newRow("core exits after ready") << hy2Uri(QStringLiteral("Hy2")) << "exit later"
+                                            << kConnectionError << kCoreStopped << true;
     QTest::newRow("check endpoint answers 200")
         << hy2Uri(QStringLiteral("Hy2")) << "answer 200" << kTrafficError << kCheckFailed << false;
 }
@@ -624,8 +624,8 @@ void ConnectionTest::staleVerificationIsIgnored()
 
 void ConnectionTest::callsThatDoNotFitAreIgnored()
 {
-    auto controller =
-        startController({entryFor(hy2Uri(QStringLiteral("A"))), entryFor(hy2Uri(QStringLiteral("B")))});
+    auto controller = startController(
+        {entryFor(hy2Uri(QStringLiteral("A"))), entryFor(hy2Uri(QStringLiteral("B")))});
     Recorder recorder(*controller);
     QSignalSpy selected(controller.get(), &Controller::selectedChanged);
 
@@ -667,14 +667,12 @@ void ConnectionTest::optionChangeRestartsTheTunnel_data()
     QTest::newRow("route mode") << "exclude"
                                 << "mode include"
                                 << "Применение режима приложений...";
-    QTest::newRow("application ticked, include mode")
-        << "include"
-        << "tick app"
-        << "Применение списка VPN-приложений...";
-    QTest::newRow("application unticked, exclude mode")
-        << "exclude"
-        << "untick app"
-        << "Применение исключений...";
+    QTest::newRow("application ticked, include mode") << "include"
+                                                      << "tick app"
+                                                      << "Применение списка VPN-приложений...";
+    QTest::newRow("application unticked, exclude mode") << "exclude"
+                                                        << "untick app"
+                                                        << "Применение исключений...";
     QTest::newRow("bypass domain added") << "exclude"
                                          << "add domain"
                                          << "Применение списка сайтов...";
@@ -728,9 +726,8 @@ void ConnectionTest::optionChangeRestartsTheTunnel()
     if (change == QLatin1String("mode include"))
         QCOMPARE(routing.final, QStringLiteral("direct-out"));
     else
-        QCOMPARE(routing.final, startMode == QLatin1String("include")
-                                    ? QStringLiteral("direct-out")
-                                    : QStringLiteral("vpn-out"));
+        QCOMPARE(routing.final, startMode == QLatin1String("include") ? QStringLiteral("direct-out")
+                                                                      : QStringLiteral("vpn-out"));
     if (change == QLatin1String("tick app"))
         QCOMPARE(routing.processes, (QStringList{QStringLiteral("firefox"), ticked}));
     if (change == QLatin1String("untick app"))
@@ -886,14 +883,15 @@ void ConnectionTest::checksRunOneAtATime()
 
 void ConnectionTest::duplicateRequestIsQueuedOnce()
 {
-    auto controller = startController({entryFor(hy2Uri(QStringLiteral("A"), 9001)),
-                                       entryFor(hy2Uri(QStringLiteral("B"), 9002))});
+    auto controller = startController(
+        {entryFor(hy2Uri(QStringLiteral("A"), 9001)), entryFor(hy2Uri(QStringLiteral("B"), 9002))});
     controller->pingServer(1);
     controller->pingServer(0);
     controller->pingServer(0);
     controller->pingServer(1);
     // B runs, A waits once.
-    QCOMPARE(ControllerTestAccess::pingQueue(*controller), QStringList{hy2Uri(QStringLiteral("A"), 9001)});
+    QCOMPARE(ControllerTestAccess::pingQueue(*controller),
+             QStringList{hy2Uri(QStringLiteral("A"), 9001)});
     QVERIFY(ControllerTestAccess::pingSession(*controller));
     controller->pingServer(-1);
     controller->pingServer(2);
@@ -954,8 +952,8 @@ void ConnectionTest::connectCancelsChecks()
 void ConnectionTest::checkWhileConnectingIsRefused()
 {
     m_server->setResponse("/generate_204", HttpsTestResponse{204, {}, {}, 500});
-    auto controller = startController({entryFor(hy2Uri(QStringLiteral("A"), 9001)),
-                                       entryFor(hy2Uri(QStringLiteral("B"), 9002))});
+    auto controller = startController(
+        {entryFor(hy2Uri(QStringLiteral("A"), 9001)), entryFor(hy2Uri(QStringLiteral("B"), 9002))});
     Recorder recorder(*controller);
     controller->connectVpn();
     controller->pingServer(1);
@@ -975,8 +973,7 @@ void ConnectionTest::failingServerGetsMinusOne_data()
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("errorStart");
 
-    QTest::newRow("core exits at once")
-        << hy2Uri(QStringLiteral("Hy2")) << "exit" << kCoreStopped;
+    QTest::newRow("core exits at once") << hy2Uri(QStringLiteral("Hy2")) << "exit" << kCoreStopped;
     QTest::newRow("check endpoint answers 200")
         << hy2Uri(QStringLiteral("Hy2")) << "answer 200" << kCheckFailed;
     QTest::newRow("Xray missing") << vlessUri(QStringLiteral("VLESS")) << "no xray" << kCoreMissing;
@@ -999,7 +996,8 @@ void ConnectionTest::failingServerGetsMinusOne()
         g_adapter = {};
 
     // The failing server first, a good one after it: the queue goes on.
-    auto controller = startController({entryFor(uri), entryFor(hy2Uri(QStringLiteral("Good"), 9009))});
+    auto controller =
+        startController({entryFor(uri), entryFor(hy2Uri(QStringLiteral("Good"), 9009))});
     controller->setStatus(QStringLiteral("Готово"));
     Recorder recorder(*controller);
     controller->pingServer(0);
@@ -1043,8 +1041,8 @@ void ConnectionTest::watchTick_data()
                            kAdapter.gateway}
         << true << restarted;
     QTest::newRow("other interface")
-        << PhysicalAdapter{QStringLiteral("wlan0"), kAdapter.ipv4Address, kAdapter.gateway}
-        << true << restarted;
+        << PhysicalAdapter{QStringLiteral("wlan0"), kAdapter.ipv4Address, kAdapter.gateway} << true
+        << restarted;
     QTest::newRow("adapter lost") << PhysicalAdapter{} << true
                                   << QStringList{kDisconnected, kNetworkChanged, kConnecting,
                                                  kConnectionError};
@@ -1070,8 +1068,8 @@ void ConnectionTest::watchTick()
 
     if (statuses.isEmpty()) {
         // Two ticks, each a new proof through the same tunnel; nothing shown changes.
-        QVERIFY(QTest::qWaitFor([&] { return m_server->requestCount() >= requestsBefore + 2; },
-                                5000));
+        QVERIFY(
+            QTest::qWaitFor([&] { return m_server->requestCount() >= requestsBefore + 2; }, 5000));
         QVERIFY(recorder.statuses().isEmpty());
         QCOMPARE(controller->status(), kConnected);
         QVERIFY(controller->isConnected());

@@ -39,7 +39,8 @@ void RuntimeFoldersTest::sessionFoldersMatchThePattern()
     for (int i = 0; i < 20; ++i) {
         QTemporaryDir folder(runtimeFolderTemplate());
         QVERIFY(folder.isValid());
-        QCOMPARE(QFileInfo(folder.path()).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+        QCOMPARE(QFileInfo(folder.path()).absolutePath(),
+                 QFileInfo(QDir::tempPath()).absoluteFilePath());
         QVERIFY2(isRuntimeFolderName(QDir(folder.path()).dirName()), qPrintable(folder.path()));
     }
 }
@@ -72,15 +73,24 @@ void RuntimeFoldersTest::staleFolders_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("removed");
 
-    QTest::newRow("left with its documents") << "documents" << "OrvikVPN-runtime-AbCdEf" << true;
-    QTest::newRow("empty") << "empty" << "OrvikVPN-runtime-ghIJkl" << true;
-    QTest::newRow("with a subfolder") << "subfolder" << "OrvikVPN-runtime-mnopQR" << true;
-    QTest::newRow("holding a link outwards") << "inner link" << "OrvikVPN-runtime-stuvWX" << true;
-    QTest::newRow("another name") << "documents" << "OrvikVPN-runtime-AbCdEfG" << false;
-    QTest::newRow("other program's folder") << "documents" << "qtsingleapp-abcdef" << false;
-    QTest::newRow("a file with the name") << "file" << "OrvikVPN-runtime-fileXY" << false;
-    QTest::newRow("a link with the name") << "link" << "OrvikVPN-runtime-linkXY" << false;
-    QTest::newRow("another user's folder") << "foreign" << "OrvikVPN-runtime-otherU" << false;
+    QTest::newRow("left with its documents") << "documents"
+                                             << "OrvikVPN-runtime-AbCdEf" << true;
+    QTest::newRow("empty") << "empty"
+                           << "OrvikVPN-runtime-ghIJkl" << true;
+    QTest::newRow("with a subfolder") << "subfolder"
+                                      << "OrvikVPN-runtime-mnopQR" << true;
+    QTest::newRow("holding a link outwards") << "inner link"
+                                             << "OrvikVPN-runtime-stuvWX" << true;
+    QTest::newRow("another name") << "documents"
+                                  << "OrvikVPN-runtime-AbCdEfG" << false;
+    QTest::newRow("other program's folder") << "documents"
+                                            << "qtsingleapp-abcdef" << false;
+    QTest::newRow("a file with the name") << "file"
+                                          << "OrvikVPN-runtime-fileXY" << false;
+    QTest::newRow("a link with the name") << "link"
+                                          << "OrvikVPN-runtime-linkXY" << false;
+    QTest::newRow("another user's folder") << "foreign"
+                                           << "OrvikVPN-runtime-otherU" << false;
 }
 
 void RuntimeFoldersTest::staleFolders()
