@@ -420,9 +420,11 @@ ApplicationWindow {
             border.width: mode.activeFocus ? 2 : 1
         }
 
+        // The checked label is in the accent: the dark accent foreground would vanish on the
+        // dark accentSoft fill.
         contentItem: Label {
             text: mode.text
-            color: mode.checked ? colors.accentForeground : colors.text
+            color: mode.checked ? colors.accent : colors.text
             font.weight: Font.DemiBold
             horizontalAlignment: Text.AlignHCenter
             verticalAlignment: Text.AlignVCenter
@@ -435,6 +437,7 @@ ApplicationWindow {
     ColumnLayout {
         id: page
 
+        objectName: "page"
         anchors.fill: parent
         anchors.leftMargin: Math.max(22, (window.width - 660) / 2)
         anchors.rightMargin: Math.max(22, (window.width - 660) / 2)
@@ -828,13 +831,16 @@ ApplicationWindow {
                         Layout.fillWidth: true
                         spacing: 5
 
-                        RowLayout {
+                        // The name keeps its width and gives way (elided) only when the
+                        // badge needs the room.
+                        Item {
                             Layout.fillWidth: true
-                            spacing: 8
+                            implicitHeight: locationName.implicitHeight
 
                             Label {
-                                Layout.fillWidth: true
-                                Layout.maximumWidth: implicitWidth
+                                id: locationName
+                                width: Math.min(implicitWidth,
+                                                parent.width - (selectedBadge.visible ? selectedBadge.implicitWidth + 8 : 0))
                                 text: location.modelData.name
                                 color: colors.text
                                 font.pixelSize: 14
@@ -843,6 +849,10 @@ ApplicationWindow {
                             }
 
                             Label {
+                                id: selectedBadge
+                                anchors.left: locationName.right
+                                anchors.leftMargin: 8
+                                anchors.verticalCenter: locationName.verticalCenter
                                 visible: location.selected
                                 text: "ВЫБРАНО"
                                 color: colors.accent
@@ -850,8 +860,6 @@ ApplicationWindow {
                                 font.letterSpacing: 0.8
                                 font.bold: true
                             }
-
-                            Item { Layout.fillWidth: true }
                         }
 
                         Label {

@@ -2,7 +2,7 @@
 // (tools/screenshots.sh) and for the start-up figures (tests/bench/bench_window.cpp).
 //
 //   orvik-ui-harness [--state empty|servers|connecting|connected|error] [--servers N]
-//                    [--show popup|sites|apps] [--ready-file PATH] [--first-frame]
+//                    [--show popup|sites|apps] [--size WxH] [--ready-file PATH] [--first-frame]
 //
 // With --ready-file it writes "main|sites|apps <X window id>" lines once the window has
 // settled. With --first-frame the servers are in the list before the first frame, which is
@@ -55,10 +55,11 @@ void applyState(Controller& vpn, const QString& state, int servers)
 QString windowIds(QQuickWindow* main)
 {
     QString lines = QStringLiteral("main 0x%1\n").arg(main->winId(), 0, 16);
-    for (const char* name : {"siteWindow", "appWindow"}) {
-        auto* window = uitest::findNamed<QQuickWindow>(main, QString::fromLatin1(name));
+    const std::pair<const char*, const char*> secondary[] = {{"siteWindow", "sites"}, {"appWindow", "apps"}};
+    for (const auto& [objectName, label] : secondary) {
+        auto* window = uitest::findNamed<QQuickWindow>(main, QString::fromLatin1(objectName));
         if (window && window->isVisible())
-            lines += QStringLiteral("%1 0x%2\n").arg(QString::fromLatin1(name).chopped(6)).arg(window->winId(), 0, 16);
+            lines += QStringLiteral("%1 0x%2\n").arg(QString::fromLatin1(label)).arg(window->winId(), 0, 16);
     }
     return lines;
 }
@@ -84,8 +85,10 @@ int main(int argc, char** argv)
                                         QStringLiteral("what"));
     const QCommandLineOption readyOption(QStringLiteral("ready-file"), QStringLiteral("window ids go here"),
                                          QStringLiteral("path"));
+    const QCommandLineOption sizeOption(QStringLiteral("size"), QStringLiteral("window size"),
+                                        QStringLiteral("WIDTHxHEIGHT"));
     const QCommandLineOption frameOption(QStringLiteral("first-frame"), QStringLiteral("report the first frame"));
-    parser.addOptions({stateOption, serversOption, showOption, readyOption, frameOption});
+    parser.addOptions({stateOption, serversOption, showOption, readyOption, sizeOption, frameOption});
     parser.addHelpOption();
     parser.process(app);
 
@@ -94,6 +97,10 @@ int main(int argc, char** argv)
     if (!loaded.window || !loaded.controller)
         return 1;
     Controller& vpn = *loaded.controller;
+    if (parser.isSet(sizeOption)) {
+        const QStringList size = parser.value(sizeOption).split(QLatin1Char('x'));
+        loaded.window->resize(size.value(0).toInt(), size.value(1).toInt());
+    }
     const QString state = parser.value(stateOption);
     const int servers = parser.value(serversOption).toInt();
 
@@ -126,14 +133,25 @@ int main(int argc, char** argv)
             ControllerTestAccess::setProcesses(vpn, processes, selected);
             uitest::findNamed<QQuickWindow>(loaded.window, QStringLiteral("appWindow"))->show();
         }
-        if (parser.isSet(readyOption)) {
-            // Long enough for the entry animation, the fades and the pictures.
-            QTimer::singleShot(1500, &app, [&] {
+    });
+    if (parser.isSet(readyOption)) {
+        // Ready once the entry animation and the popup's fade have run to their end (a
+        // software renderer may take a while), and a moment later for the pictures.
+        auto* poll = new QTimer(&app);
+        QObject::connect(poll, &QTimer::timeout, &app, [&, poll] {
+            QObject* page = uitest::findNamed(loaded.window, QStringLiteral("page"));
+            QObject* popup = uitest::findNamed(loaded.window, QStringLiteral("subscriptionPopup"));
+            const bool popupSettled = !popup->property("visible").toBool() || popup->property("opacity").toReal() >= 1.0;
+            if (page->property("opacity").toReal() < 1.0 || !popupSettled)
+                return;
+            poll->stop();
+            QTimer::singleShot(800, &app, [&] {
                 QFile ready(parser.value(readyOption));
                 if (ready.open(QIODevice::WriteOnly))
                     ready.write(windowIds(loaded.window).toUtf8());
             });
-        }
-    });
+        });
+        poll->start(100);
+    }
     return QApplication::exec();
 }
