@@ -92,7 +92,9 @@ ApplicationWindow {
             field.clear()
     }
 
-    function showWindow(target) {
+    function showWindow(loader) {
+        loader.active = true
+        const target = loader.item
         target.show()
         target.raise()
         target.requestActivate()
@@ -101,10 +103,8 @@ ApplicationWindow {
     Theme { id: colors }
 
     FontLoader { id: manrope; source: "qrc:/OrvikVPN/assets/Manrope.ttf" }
-    // The other weights of the family, so bold and demi-bold texts get their real faces.
-    FontLoader { source: "qrc:/OrvikVPN/assets/Manrope-ExtraLight.ttf" }
-    FontLoader { source: "qrc:/OrvikVPN/assets/Manrope-Light.ttf" }
-    FontLoader { source: "qrc:/OrvikVPN/assets/Manrope-Medium.ttf" }
+    // The heavier weights the window uses, so demi-bold, bold and extra-bold texts get their
+    // real faces. Each face costs start-up time, so the unused light ones are not shipped.
     FontLoader { source: "qrc:/OrvikVPN/assets/Manrope-SemiBold.ttf" }
     FontLoader { source: "qrc:/OrvikVPN/assets/Manrope-Bold.ttf" }
     FontLoader { source: "qrc:/OrvikVPN/assets/Manrope-ExtraBold.ttf" }
@@ -284,60 +284,17 @@ ApplicationWindow {
         }
     }
 
-    // Covers the corners of a picture outside a rounded frame with the colour behind it.
-    component CornerMask: Item {
-        id: mask
-
-        property real radius: 8
-        property color color: colors.bg
+    // Covers the corners of a clipped picture outside its rounded frame with the colour
+    // around it: a border as wide as the radius, lying just outside the picture's edges,
+    // whose inner edge is the rounded frame.
+    component CornerMask: Rectangle {
+        property real cornerRadius: 8
 
         anchors.fill: parent
-
-        Repeater {
-            model: 4
-            delegate: Canvas {
-                required property int index
-                readonly property color fill: mask.color
-
-                width: mask.radius
-                height: mask.radius
-                x: index % 2 === 0 ? 0 : mask.width - width
-                y: index < 2 ? 0 : mask.height - height
-                rotation: [0, 90, 270, 180][index]
-                Accessible.ignored: true
-
-                onFillChanged: requestPaint()
-                onWidthChanged: requestPaint()
-                onPaint: {
-                    const ctx = getContext("2d")
-                    ctx.reset()
-                    ctx.fillStyle = fill
-                    ctx.beginPath()
-                    ctx.moveTo(0, 0)
-                    ctx.lineTo(width, 0)
-                    ctx.arc(width, height, width, 1.5 * Math.PI, Math.PI, true)
-                    ctx.closePath()
-                    ctx.fill()
-                }
-            }
-        }
-    }
-
-    component HintToolTip: ToolTip {
-        id: hint
-
-        contentItem: Label {
-            text: hint.text
-            color: colors.text
-            font.pixelSize: 11
-            wrapMode: Text.Wrap
-        }
-
-        background: Rectangle {
-            color: colors.panelRaised
-            radius: 8
-            border.color: colors.border
-        }
+        anchors.margins: -cornerRadius
+        radius: cornerRadius * 2
+        color: "transparent"
+        border.width: cornerRadius
     }
 
     component ShortcutButton: Button {
@@ -493,7 +450,7 @@ ApplicationWindow {
                 }
             }
 
-            CornerMask { radius: 20; color: colors.bg }
+            CornerMask { cornerRadius: 20; border.color: colors.bg }
 
             Rectangle {
                 anchors.fill: parent
@@ -605,10 +562,8 @@ ApplicationWindow {
 
                     onClicked: vpn.toggleVpn()
 
-                    HintToolTip {
-                        visible: connectButton.hovered
-                        text: connectButton.label
-                    }
+                    ToolTip.visible: hovered
+                    ToolTip.text: label
 
                     background: Item {
                         Rectangle {
@@ -688,7 +643,7 @@ ApplicationWindow {
                 detail: "Маршруты процессов"
                 onClicked: {
                     vpn.refreshProcesses()
-                    window.showWindow(appWindow)
+                    window.showWindow(appWindowLoader)
                 }
             }
 
@@ -697,7 +652,7 @@ ApplicationWindow {
                 iconName: "globe"
                 title: "Сайты без VPN"
                 detail: "Прямое соединение"
-                onClicked: window.showWindow(siteWindow)
+                onClicked: window.showWindow(siteWindowLoader)
             }
         }
 
@@ -741,6 +696,9 @@ ApplicationWindow {
             spacing: 8
             clip: true
             boundsBehavior: Flickable.StopAtBounds
+            // Rows are made as they scroll into view, not ahead of time: start-up makes only
+            // the visible ones.
+            cacheBuffer: 0
 
             ScrollBar.vertical: ScrollBar {
                 id: locationsBar
@@ -819,7 +777,7 @@ ApplicationWindow {
                             color: "#400b1418"
                         }
 
-                        CornerMask { radius: 8; color: locationBackground.color }
+                        CornerMask { cornerRadius: 8; border.color: locationBackground.color }
 
                         CountryFlag {
                             anchors.centerIn: parent
@@ -885,13 +843,11 @@ ApplicationWindow {
                         Accessible.name: text
                         onClicked: vpn.pingServer(location.index)
 
-                        HintToolTip {
-                            visible: latency.hovered
-                            delay: 500
-                            text: location.modelData.checkError
-                                  ? location.modelData.checkError
-                                  : "Время HTTPS-запроса через этот VPN, включая TLS. Это не ICMP-пинг."
-                        }
+                        ToolTip.visible: hovered
+                        ToolTip.delay: 500
+                        ToolTip.text: location.modelData.checkError
+                                      ? location.modelData.checkError
+                                      : "Время HTTPS-запроса через этот VPN, включая TLS. Это не ICMP-пинг."
 
                         background: Rectangle {
                             radius: 10
@@ -981,7 +937,10 @@ ApplicationWindow {
         focus: true
         closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutside
 
-        onOpened: subscriptionUrl.forceActiveFocus()
+        // The content is made when the popup first opens, not at start-up.
+        property bool used: false
+        onAboutToShow: used = true
+        onOpened: popupContent.item.focusLink()
 
         Overlay.modal: Rectangle { color: "#d0081014" }
 
@@ -998,136 +957,145 @@ ApplicationWindow {
             border.color: colors.border
         }
 
-        contentItem: ColumnLayout {
-            spacing: 14
+        contentItem: Loader {
+            id: popupContent
 
-            RowLayout {
-                Layout.fillWidth: true
-                spacing: 8
+            active: subscriptionPopup.used
+            sourceComponent: ColumnLayout {
+                spacing: 14
 
-                Label {
+                function focusLink() {
+                    subscriptionUrl.forceActiveFocus()
+                }
+
+                RowLayout {
                     Layout.fillWidth: true
-                    text: "Ваш доступ к миру"
-                    color: colors.text
-                    font.pixelSize: 21
-                    font.bold: true
-                    wrapMode: Text.Wrap
-                }
+                    spacing: 8
 
-                IconButton {
-                    iconName: "close"
-                    Accessible.name: "Закрыть настройки"
-                    onClicked: subscriptionPopup.close()
-                }
-            }
+                    Label {
+                        Layout.fillWidth: true
+                        text: "Ваш доступ к миру"
+                        color: colors.text
+                        font.pixelSize: 21
+                        font.bold: true
+                        wrapMode: Text.Wrap
+                    }
 
-            Label {
-                Layout.fillWidth: true
-                text: "Подписка · OrvikVPN " + Qt.application.version
-                color: colors.accent
-                font.pixelSize: 11
-                font.bold: true
-            }
-
-            Label {
-                Layout.fillWidth: true
-                text: "Вставьте HTTPS-ссылку из личного кабинета.\nМы загрузим доступные вам локации."
-                color: colors.muted
-                font.pixelSize: 12
-                wrapMode: Text.Wrap
-            }
-
-            InputField {
-                id: subscriptionUrl
-
-                objectName: "subscriptionUrl"
-                Layout.fillWidth: true
-                placeholderText: "https://" + window.cabinetHost + "/s/.../"
-                Accessible.name: "HTTPS-ссылка подписки"
-                onAccepted: {
-                    const url = window.linkToImport(text, vpn.busy, vpn.connected)
-                    if (url.length > 0)
-                        vpn.importSubscription(url)
-                }
-            }
-
-            ActionButton {
-                objectName: "importButton"
-                Layout.fillWidth: true
-                primary: true
-                iconName: "refresh"
-                text: vpn.subscriptionLoading ? "Обновление..." : "Обновить профили"
-                enabled: !vpn.busy && !vpn.subscriptionLoading
-                onClicked: {
-                    const url = subscriptionUrl.text.trim()
-                    if (url.length > 0)
-                        vpn.importSubscription(url)
-                    else
-                        vpn.refreshSubscription()
-                }
-            }
-
-            Label {
-                objectName: "popupNotice"
-                Layout.fillWidth: true
-                text: vpn.subscriptionNotice + (vpn.hasError ? "\n" + vpn.status : "")
-                color: vpn.hasError ? colors.danger : colors.muted
-                font.pixelSize: 11
-                wrapMode: Text.Wrap
-            }
-
-            ActionButton {
-                objectName: "copyErrorButton"
-                Layout.fillWidth: true
-                visible: vpn.hasError
-                text: "Скопировать ошибку"
-                iconName: "plus"
-                onClicked: vpn.copyLastError()
-            }
-
-            Rectangle {
-                Layout.fillWidth: true
-                Layout.preferredHeight: 1
-                color: colors.border
-            }
-
-            Switch {
-                id: motionSwitch
-
-                objectName: "reducedMotionSwitch"
-                Layout.fillWidth: true
-                text: "Уменьшить движение"
-                checked: window.reducedMotion
-                Accessible.name: text
-                onToggled: window.reducedMotion = checked
-
-                indicator: Rectangle {
-                    x: motionSwitch.leftPadding
-                    y: (motionSwitch.height - height) / 2
-                    implicitWidth: 42
-                    implicitHeight: 24
-                    radius: 12
-                    color: motionSwitch.checked ? colors.accent : "transparent"
-                    border.color: motionSwitch.checked ? colors.accent
-                                : motionSwitch.activeFocus ? colors.accent : colors.border
-                    border.width: motionSwitch.activeFocus ? 2 : 1
-
-                    Rectangle {
-                        x: motionSwitch.checked ? parent.width - width - 4 : 4
-                        anchors.verticalCenter: parent.verticalCenter
-                        width: 16
-                        height: 16
-                        radius: 8
-                        color: motionSwitch.checked ? colors.accentForeground : colors.muted
-                        Behavior on x { NumberAnimation { duration: window.motion(140) } }
+                    IconButton {
+                        iconName: "close"
+                        Accessible.name: "Закрыть настройки"
+                        onClicked: subscriptionPopup.close()
                     }
                 }
 
-                contentItem: Label {
-                    leftPadding: motionSwitch.indicator.width + motionSwitch.spacing
-                    text: motionSwitch.text
-                    color: colors.text
-                    verticalAlignment: Text.AlignVCenter
+                Label {
+                    Layout.fillWidth: true
+                    text: "Подписка · OrvikVPN " + Qt.application.version
+                    color: colors.accent
+                    font.pixelSize: 11
+                    font.bold: true
+                }
+
+                Label {
+                    Layout.fillWidth: true
+                    text: "Вставьте HTTPS-ссылку из личного кабинета.\nМы загрузим доступные вам локации."
+                    color: colors.muted
+                    font.pixelSize: 12
+                    wrapMode: Text.Wrap
+                }
+
+                InputField {
+                    id: subscriptionUrl
+
+                    objectName: "subscriptionUrl"
+                    Layout.fillWidth: true
+                    placeholderText: "https://" + window.cabinetHost + "/s/.../"
+                    Accessible.name: "HTTPS-ссылка подписки"
+                    onAccepted: {
+                        const url = window.linkToImport(text, vpn.busy, vpn.connected)
+                        if (url.length > 0)
+                            vpn.importSubscription(url)
+                    }
+                }
+
+                ActionButton {
+                    objectName: "importButton"
+                    Layout.fillWidth: true
+                    primary: true
+                    iconName: "refresh"
+                    text: vpn.subscriptionLoading ? "Обновление..." : "Обновить профили"
+                    enabled: !vpn.busy && !vpn.subscriptionLoading
+                    onClicked: {
+                        const url = subscriptionUrl.text.trim()
+                        if (url.length > 0)
+                            vpn.importSubscription(url)
+                        else
+                            vpn.refreshSubscription()
+                    }
+                }
+
+                Label {
+                    objectName: "popupNotice"
+                    Layout.fillWidth: true
+                    text: vpn.subscriptionNotice + (vpn.hasError ? "\n" + vpn.status : "")
+                    color: vpn.hasError ? colors.danger : colors.muted
+                    font.pixelSize: 11
+                    wrapMode: Text.Wrap
+                }
+
+                ActionButton {
+                    objectName: "copyErrorButton"
+                    Layout.fillWidth: true
+                    visible: vpn.hasError
+                    text: "Скопировать ошибку"
+                    iconName: "plus"
+                    onClicked: vpn.copyLastError()
+                }
+
+                Rectangle {
+                    Layout.fillWidth: true
+                    Layout.preferredHeight: 1
+                    color: colors.border
+                }
+
+                Switch {
+                    id: motionSwitch
+
+                    objectName: "reducedMotionSwitch"
+                    Layout.fillWidth: true
+                    text: "Уменьшить движение"
+                    checked: window.reducedMotion
+                    Accessible.name: text
+                    onToggled: window.reducedMotion = checked
+
+                    indicator: Rectangle {
+                        x: motionSwitch.leftPadding
+                        y: (motionSwitch.height - height) / 2
+                        implicitWidth: 42
+                        implicitHeight: 24
+                        radius: 12
+                        color: motionSwitch.checked ? colors.accent : "transparent"
+                        border.color: motionSwitch.checked ? colors.accent
+                                    : motionSwitch.activeFocus ? colors.accent : colors.border
+                        border.width: motionSwitch.activeFocus ? 2 : 1
+
+                        Rectangle {
+                            x: motionSwitch.checked ? parent.width - width - 4 : 4
+                            anchors.verticalCenter: parent.verticalCenter
+                            width: 16
+                            height: 16
+                            radius: 8
+                            color: motionSwitch.checked ? colors.accentForeground : colors.muted
+                            Behavior on x { NumberAnimation { duration: window.motion(140) } }
+                        }
+                    }
+
+                    contentItem: Label {
+                        leftPadding: motionSwitch.indicator.width + motionSwitch.spacing
+                        text: motionSwitch.text
+                        color: colors.text
+                        verticalAlignment: Text.AlignVCenter
+                    }
                 }
             }
         }
@@ -1135,160 +1103,167 @@ ApplicationWindow {
 
     // ---- Site window -----------------------------------------------------------------------
 
-    ApplicationWindow {
-        id: siteWindow
+    // Made on first use and then kept, so the window keeps its state between showings.
+    Loader {
+        id: siteWindowLoader
 
-        objectName: "siteWindow"
-        flags: Qt.Dialog
-        width: 540
-        height: 640
-        minimumWidth: 460
-        minimumHeight: 540
-        title: "orvikVPN · Сайты без VPN"
-        color: colors.bg
-        font: window.font
-        palette: window.palette
-        visible: false
+        active: false
+        sourceComponent: ApplicationWindow {
+            id: siteWindow
 
-        ColumnLayout {
-            anchors.fill: parent
-            anchors.margins: 24
-            spacing: 16
+            objectName: "siteWindow"
+            transientParent: window
+            flags: Qt.Dialog
+            width: 540
+            height: 640
+            minimumWidth: 460
+            minimumHeight: 540
+            title: "orvikVPN · Сайты без VPN"
+            color: colors.bg
+            font: window.font
+            palette: window.palette
+            visible: false
 
-            RowLayout {
-                Layout.fillWidth: true
-                spacing: 12
+            ColumnLayout {
+                anchors.fill: parent
+                anchors.margins: 24
+                spacing: 16
 
-                AppIcon {
-                    Layout.preferredWidth: 28
-                    Layout.preferredHeight: 28
-                    name: "globe"
+                RowLayout {
+                    Layout.fillWidth: true
+                    spacing: 12
+
+                    AppIcon {
+                        Layout.preferredWidth: 28
+                        Layout.preferredHeight: 28
+                        name: "globe"
+                        color: colors.accent
+                    }
+
+                    Label {
+                        Layout.fillWidth: true
+                        text: "Прямой маршрут"
+                        color: colors.text
+                        font.pixelSize: 24
+                        font.bold: true
+                        elide: Text.ElideRight
+                    }
+
+                    IconButton {
+                        iconName: "close"
+                        Accessible.name: "Закрыть список сайтов"
+                        onClicked: siteWindow.close()
+                    }
+                }
+
+                Label {
+                    text: "Сайты без VPN"
                     color: colors.accent
+                    font.bold: true
                 }
 
                 Label {
                     Layout.fillWidth: true
-                    text: "Прямой маршрут"
-                    color: colors.text
-                    font.pixelSize: 24
-                    font.bold: true
-                    elide: Text.ElideRight
+                    text: "Эти домены и их поддомены идут напрямую. Сайты увидят ваш обычный IP-адрес."
+                    color: colors.muted
+                    font.pixelSize: 12
+                    wrapMode: Text.Wrap
                 }
 
-                IconButton {
-                    iconName: "close"
-                    Accessible.name: "Закрыть список сайтов"
-                    onClicked: siteWindow.close()
-                }
-            }
-
-            Label {
-                text: "Сайты без VPN"
-                color: colors.accent
-                font.bold: true
-            }
-
-            Label {
-                Layout.fillWidth: true
-                text: "Эти домены и их поддомены идут напрямую. Сайты увидят ваш обычный IP-адрес."
-                color: colors.muted
-                font.pixelSize: 12
-                wrapMode: Text.Wrap
-            }
-
-            RowLayout {
-                Layout.fillWidth: true
-                spacing: 10
-
-                InputField {
-                    id: domainInput
-
-                    objectName: "domainInput"
+                RowLayout {
                     Layout.fillWidth: true
-                    placeholderText: "example.ru или ссылка"
-                    Accessible.name: "Домен для прямого подключения"
-                    onAccepted: window.addDomainFrom(domainInput)
+                    spacing: 10
+
+                    InputField {
+                        id: domainInput
+
+                        objectName: "domainInput"
+                        Layout.fillWidth: true
+                        placeholderText: "example.ru или ссылка"
+                        Accessible.name: "Домен для прямого подключения"
+                        onAccepted: window.addDomainFrom(domainInput)
+                    }
+
+                    ActionButton {
+                        objectName: "addDomainButton"
+                        primary: true
+                        iconName: "plus"
+                        text: "Добавить"
+                        onClicked: window.addDomainFrom(domainInput)
+                    }
                 }
 
-                ActionButton {
-                    objectName: "addDomainButton"
-                    primary: true
-                    iconName: "plus"
-                    text: "Добавить"
-                    onClicked: window.addDomainFrom(domainInput)
+                Label {
+                    objectName: "domainError"
+                    Layout.fillWidth: true
+                    visible: vpn.bypassDomainError.length > 0
+                    text: vpn.bypassDomainError
+                    color: colors.danger
+                    font.pixelSize: 11
+                    wrapMode: Text.Wrap
                 }
-            }
 
-            Label {
-                objectName: "domainError"
-                Layout.fillWidth: true
-                visible: vpn.bypassDomainError.length > 0
-                text: vpn.bypassDomainError
-                color: colors.danger
-                font.pixelSize: 11
-                wrapMode: Text.Wrap
-            }
+                Label {
+                    text: "ПРАВИЛА МАРШРУТИЗАЦИИ"
+                    color: colors.muted
+                    font.pixelSize: 9
+                    font.letterSpacing: 1.6
+                }
 
-            Label {
-                text: "ПРАВИЛА МАРШРУТИЗАЦИИ"
-                color: colors.muted
-                font.pixelSize: 9
-                font.letterSpacing: 1.6
-            }
+                ListView {
+                    objectName: "bypassList"
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+                    model: vpn.bypassDomains
+                    spacing: 8
+                    clip: true
+                    boundsBehavior: Flickable.StopAtBounds
 
-            ListView {
-                objectName: "bypassList"
-                Layout.fillWidth: true
-                Layout.fillHeight: true
-                model: vpn.bypassDomains
-                spacing: 8
-                clip: true
-                boundsBehavior: Flickable.StopAtBounds
+                    delegate: Rectangle {
+                        id: rule
 
-                delegate: Rectangle {
-                    id: rule
+                        required property var modelData
 
-                    required property var modelData
+                        width: ListView.view.width
+                        height: 68
+                        radius: 12
+                        color: colors.panel
+                        border.color: colors.border
 
-                    width: ListView.view.width
-                    height: 68
-                    radius: 12
-                    color: colors.panel
-                    border.color: colors.border
+                        RowLayout {
+                            anchors.fill: parent
+                            anchors.margins: 12
+                            spacing: 10
 
-                    RowLayout {
-                        anchors.fill: parent
-                        anchors.margins: 12
-                        spacing: 10
-
-                        ColumnLayout {
-                            Layout.fillWidth: true
-                            spacing: 4
-
-                            Label {
+                            ColumnLayout {
                                 Layout.fillWidth: true
-                                text: rule.modelData.domain
-                                color: colors.text
-                                font.pixelSize: 13
-                                font.bold: true
-                                elide: Text.ElideMiddle
+                                spacing: 4
+
+                                Label {
+                                    Layout.fillWidth: true
+                                    text: rule.modelData.domain
+                                    color: colors.text
+                                    font.pixelSize: 13
+                                    font.bold: true
+                                    elide: Text.ElideMiddle
+                                }
+
+                                Label {
+                                    Layout.fillWidth: true
+                                    text: rule.modelData.builtin ? "Встроенное · включая поддомены"
+                                                                 : "Ваше правило · включая поддомены"
+                                    color: rule.modelData.builtin ? colors.accent : colors.muted
+                                    font.pixelSize: 10
+                                    elide: Text.ElideRight
+                                }
                             }
 
-                            Label {
-                                Layout.fillWidth: true
-                                text: rule.modelData.builtin ? "Встроенное · включая поддомены"
-                                                             : "Ваше правило · включая поддомены"
-                                color: rule.modelData.builtin ? colors.accent : colors.muted
-                                font.pixelSize: 10
-                                elide: Text.ElideRight
+                            IconButton {
+                                visible: !rule.modelData.builtin
+                                iconName: "close"
+                                Accessible.name: "Удалить " + rule.modelData.domain
+                                onClicked: vpn.removeBypassDomain(rule.modelData.domain)
                             }
-                        }
-
-                        IconButton {
-                            visible: !rule.modelData.builtin
-                            iconName: "close"
-                            Accessible.name: "Удалить " + rule.modelData.domain
-                            onClicked: vpn.removeBypassDomain(rule.modelData.domain)
                         }
                     }
                 }
@@ -1298,266 +1273,273 @@ ApplicationWindow {
 
     // ---- Application routing window --------------------------------------------------------
 
-    ApplicationWindow {
-        id: appWindow
+    // Made on first use and then kept, so the window keeps its state between showings.
+    Loader {
+        id: appWindowLoader
 
-        objectName: "appWindow"
-        flags: Qt.Dialog
-        width: 580
-        height: 680
-        minimumWidth: 460
-        minimumHeight: 540
-        title: "orvikVPN · Приложения"
-        color: colors.bg
-        font: window.font
-        palette: window.palette
-        visible: false
+        active: false
+        sourceComponent: ApplicationWindow {
+            id: appWindow
 
-        ColumnLayout {
-            anchors.fill: parent
-            anchors.margins: 24
-            spacing: 16
+            objectName: "appWindow"
+            transientParent: window
+            flags: Qt.Dialog
+            width: 580
+            height: 680
+            minimumWidth: 460
+            minimumHeight: 540
+            title: "orvikVPN · Приложения"
+            color: colors.bg
+            font: window.font
+            palette: window.palette
+            visible: false
 
-            RowLayout {
-                Layout.fillWidth: true
-                spacing: 12
+            ColumnLayout {
+                anchors.fill: parent
+                anchors.margins: 24
+                spacing: 16
 
-                AppIcon {
-                    Layout.preferredWidth: 28
-                    Layout.preferredHeight: 28
-                    name: "apps"
-                    color: colors.accent
-                }
-
-                Label {
+                RowLayout {
                     Layout.fillWidth: true
-                    text: "Маршруты приложений"
-                    color: colors.text
-                    font.pixelSize: 24
-                    font.bold: true
-                    wrapMode: Text.Wrap
-                }
+                    spacing: 12
 
-                IconButton {
-                    iconName: "refresh"
-                    Accessible.name: "Обновить процессы"
-                    onClicked: vpn.refreshProcesses()
-                }
+                    AppIcon {
+                        Layout.preferredWidth: 28
+                        Layout.preferredHeight: 28
+                        name: "apps"
+                        color: colors.accent
+                    }
 
-                IconButton {
-                    iconName: "close"
-                    Accessible.name: "Закрыть список приложений"
-                    onClicked: appWindow.close()
-                }
-            }
+                    Label {
+                        Layout.fillWidth: true
+                        text: "Маршруты приложений"
+                        color: colors.text
+                        font.pixelSize: 24
+                        font.bold: true
+                        wrapMode: Text.Wrap
+                    }
 
-            Label {
-                objectName: "routeExplanation"
-                Layout.fillWidth: true
-                text: window.routeExplanation(vpn.processBypassAvailable, vpn.processRouteMode)
-                color: colors.muted
-                font.pixelSize: 12
-                wrapMode: Text.Wrap
-            }
+                    IconButton {
+                        iconName: "refresh"
+                        Accessible.name: "Обновить процессы"
+                        onClicked: vpn.refreshProcesses()
+                    }
 
-            RowLayout {
-                Layout.fillWidth: true
-                spacing: 8
-
-                Label {
-                    text: "Режим"
-                    color: colors.text
-                    font.weight: Font.DemiBold
-                }
-
-                ModeButton {
-                    objectName: "excludeModeButton"
-                    value: "exclude"
-                    text: "Исключения"
-                    Accessible.name: "Режим исключений: выбранные приложения напрямую"
-                }
-
-                ModeButton {
-                    objectName: "includeModeButton"
-                    value: "include"
-                    text: "Белый список"
-                    Accessible.name: "Белый список: только выбранные приложения через VPN"
-                }
-            }
-
-            Label {
-                objectName: "processCount"
-                text: (vpn.processRouteMode === "include" ? "Отмечено через VPN: " : "Отмечено напрямую: ")
-                      + vpn.selectedProcessCount
-                color: colors.accent
-                font.pixelSize: 11
-            }
-
-            InputField {
-                objectName: "processSearch"
-                Layout.fillWidth: true
-                placeholderText: "Найти приложение, путь или PID"
-                Accessible.name: "Поиск процессов"
-                onTextChanged: {
-                    // A new search starts at the top.
-                    processList.rememberedY = 0
-                    processList.contentY = processList.originY
-                    vpn.processFilter = text
-                }
-            }
-
-            ListView {
-                id: processList
-
-                // Where the user left the list; a replaced model (refresh, toggle) scrolls back here.
-                property real rememberedY: 0
-                property bool restoring: false
-
-                function remember() {
-                    if (!restoring && !dragging && !flicking)
-                        rememberedY = contentY - originY
-                }
-
-                function replaceModel() {
-                    restoring = true
-                    model = vpn.processes
-                    Qt.callLater(restore)
-                }
-
-                function restore() {
-                    forceLayout()
-                    const limit = Math.max(0, contentHeight - height)
-                    restoring = false
-                    contentY = originY + Math.min(rememberedY, limit)
-                }
-
-                objectName: "processList"
-                Layout.fillWidth: true
-                Layout.fillHeight: true
-                spacing: 7
-                clip: true
-                boundsBehavior: Flickable.StopAtBounds
-                Component.onCompleted: model = vpn.processes
-
-                onContentYChanged: remember()
-                onMovementEnded: remember()
-
-                Connections {
-                    target: vpn
-                    function onProcessesChanged() { processList.replaceModel() }
-                }
-
-                delegate: Rectangle {
-                    id: process
-
-                    required property var modelData
-                    readonly property bool selected: modelData.selected === true
-
-                    width: ListView.view.width
-                    height: 68
-                    radius: 12
-                    color: selected ? colors.accentSoft : colors.panel
-                    border.color: selected ? colors.accent : colors.border
-                    Behavior on color { ColorAnimation { duration: window.motion(150) } }
-                    Behavior on border.color { ColorAnimation { duration: window.motion(150) } }
-
-                    RowLayout {
-                        anchors.fill: parent
-                        anchors.margins: 12
-                        spacing: 10
-
-                        Rectangle {
-                            Layout.preferredWidth: 36
-                            Layout.preferredHeight: 36
-                            radius: 10
-                            color: colors.panelRaised
-
-                            Image {
-                                id: programIcon
-                                anchors.fill: parent
-                                anchors.margins: 5
-                                source: process.modelData.icon && process.modelData.icon !== "app"
-                                        ? process.modelData.icon : ""
-                                sourceSize.width: 52
-                                sourceSize.height: 52
-                                fillMode: Image.PreserveAspectFit
-                                asynchronous: true
-                                Accessible.ignored: true
-                            }
-
-                            AppIcon {
-                                anchors.centerIn: parent
-                                width: 20
-                                height: 20
-                                visible: programIcon.status !== Image.Ready
-                                name: "apps"
-                                color: colors.accent
-                            }
-                        }
-
-                        ColumnLayout {
-                            Layout.fillWidth: true
-                            spacing: 4
-
-                            Label {
-                                Layout.fillWidth: true
-                                text: process.modelData.name + "  ·  " + process.modelData.pid
-                                color: colors.text
-                                font.weight: Font.DemiBold
-                                elide: Text.ElideRight
-                            }
-
-                            Label {
-                                Layout.fillWidth: true
-                                text: process.modelData.path ? process.modelData.path : "Системный процесс"
-                                color: colors.muted
-                                font.pixelSize: 10
-                                elide: Text.ElideMiddle
-                            }
-                        }
-
-                        CheckBox {
-                            id: processCheck
-
-                            checked: process.selected
-                            enabled: vpn.processBypassAvailable
-                            opacity: enabled ? 1 : 0.45
-                            Accessible.name: process.modelData.name
-                                             + (vpn.processRouteMode === "include" ? ": через VPN" : ": напрямую")
-                            onToggled: {
-                                const wanted = checked
-                                // The controller's list is the truth; it replaces the model.
-                                checked = Qt.binding(() => process.selected)
-                                vpn.toggleProcessSelection(process.modelData.name, wanted)
-                            }
-
-                            indicator: Rectangle {
-                                x: processCheck.leftPadding
-                                y: (processCheck.height - height) / 2
-                                implicitWidth: 22
-                                implicitHeight: 22
-                                radius: 6
-                                color: processCheck.checked ? colors.accent : colors.bg
-                                border.color: processCheck.checked || processCheck.activeFocus ? colors.accent : colors.border
-                                border.width: processCheck.activeFocus ? 2 : 1
-
-                                AppIcon {
-                                    anchors.fill: parent
-                                    anchors.margins: 3
-                                    visible: processCheck.checked
-                                    name: "check"
-                                    color: colors.accentForeground
-                                }
-                            }
-                        }
+                    IconButton {
+                        iconName: "close"
+                        Accessible.name: "Закрыть список приложений"
+                        onClicked: appWindow.close()
                     }
                 }
 
                 Label {
-                    anchors.centerIn: parent
-                    visible: processList.count === 0
-                    text: "Приложения не найдены"
+                    objectName: "routeExplanation"
+                    Layout.fillWidth: true
+                    text: window.routeExplanation(vpn.processBypassAvailable, vpn.processRouteMode)
                     color: colors.muted
+                    font.pixelSize: 12
+                    wrapMode: Text.Wrap
+                }
+
+                RowLayout {
+                    Layout.fillWidth: true
+                    spacing: 8
+
+                    Label {
+                        text: "Режим"
+                        color: colors.text
+                        font.weight: Font.DemiBold
+                    }
+
+                    ModeButton {
+                        objectName: "excludeModeButton"
+                        value: "exclude"
+                        text: "Исключения"
+                        Accessible.name: "Режим исключений: выбранные приложения напрямую"
+                    }
+
+                    ModeButton {
+                        objectName: "includeModeButton"
+                        value: "include"
+                        text: "Белый список"
+                        Accessible.name: "Белый список: только выбранные приложения через VPN"
+                    }
+                }
+
+                Label {
+                    objectName: "processCount"
+                    text: (vpn.processRouteMode === "include" ? "Отмечено через VPN: " : "Отмечено напрямую: ")
+                          + vpn.selectedProcessCount
+                    color: colors.accent
+                    font.pixelSize: 11
+                }
+
+                InputField {
+                    objectName: "processSearch"
+                    Layout.fillWidth: true
+                    placeholderText: "Найти приложение, путь или PID"
+                    Accessible.name: "Поиск процессов"
+                    onTextChanged: {
+                        // A new search starts at the top.
+                        processList.rememberedY = 0
+                        processList.contentY = processList.originY
+                        vpn.processFilter = text
+                    }
+                }
+
+                ListView {
+                    id: processList
+
+                    // Where the user left the list; a replaced model (refresh, toggle) scrolls back here.
+                    property real rememberedY: 0
+                    property bool restoring: false
+
+                    function remember() {
+                        if (!restoring && !dragging && !flicking)
+                            rememberedY = contentY - originY
+                    }
+
+                    function replaceModel() {
+                        restoring = true
+                        model = vpn.processes
+                        Qt.callLater(restore)
+                    }
+
+                    function restore() {
+                        forceLayout()
+                        const limit = Math.max(0, contentHeight - height)
+                        restoring = false
+                        contentY = originY + Math.min(rememberedY, limit)
+                    }
+
+                    objectName: "processList"
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+                    spacing: 7
+                    clip: true
+                    boundsBehavior: Flickable.StopAtBounds
+                    Component.onCompleted: model = vpn.processes
+
+                    onContentYChanged: remember()
+                    onMovementEnded: remember()
+
+                    Connections {
+                        target: vpn
+                        function onProcessesChanged() { processList.replaceModel() }
+                    }
+
+                    delegate: Rectangle {
+                        id: process
+
+                        required property var modelData
+                        readonly property bool selected: modelData.selected === true
+
+                        width: ListView.view.width
+                        height: 68
+                        radius: 12
+                        color: selected ? colors.accentSoft : colors.panel
+                        border.color: selected ? colors.accent : colors.border
+                        Behavior on color { ColorAnimation { duration: window.motion(150) } }
+                        Behavior on border.color { ColorAnimation { duration: window.motion(150) } }
+
+                        RowLayout {
+                            anchors.fill: parent
+                            anchors.margins: 12
+                            spacing: 10
+
+                            Rectangle {
+                                Layout.preferredWidth: 36
+                                Layout.preferredHeight: 36
+                                radius: 10
+                                color: colors.panelRaised
+
+                                Image {
+                                    id: programIcon
+                                    anchors.fill: parent
+                                    anchors.margins: 5
+                                    source: process.modelData.icon && process.modelData.icon !== "app"
+                                            ? process.modelData.icon : ""
+                                    sourceSize.width: 52
+                                    sourceSize.height: 52
+                                    fillMode: Image.PreserveAspectFit
+                                    asynchronous: true
+                                    Accessible.ignored: true
+                                }
+
+                                AppIcon {
+                                    anchors.centerIn: parent
+                                    width: 20
+                                    height: 20
+                                    visible: programIcon.status !== Image.Ready
+                                    name: "apps"
+                                    color: colors.accent
+                                }
+                            }
+
+                            ColumnLayout {
+                                Layout.fillWidth: true
+                                spacing: 4
+
+                                Label {
+                                    Layout.fillWidth: true
+                                    text: process.modelData.name + "  ·  " + process.modelData.pid
+                                    color: colors.text
+                                    font.weight: Font.DemiBold
+                                    elide: Text.ElideRight
+                                }
+
+                                Label {
+                                    Layout.fillWidth: true
+                                    text: process.modelData.path ? process.modelData.path : "Системный процесс"
+                                    color: colors.muted
+                                    font.pixelSize: 10
+                                    elide: Text.ElideMiddle
+                                }
+                            }
+
+                            CheckBox {
+                                id: processCheck
+
+                                checked: process.selected
+                                enabled: vpn.processBypassAvailable
+                                opacity: enabled ? 1 : 0.45
+                                Accessible.name: process.modelData.name
+                                                 + (vpn.processRouteMode === "include" ? ": через VPN" : ": напрямую")
+                                onToggled: {
+                                    const wanted = checked
+                                    // The controller's list is the truth; it replaces the model.
+                                    checked = Qt.binding(() => process.selected)
+                                    vpn.toggleProcessSelection(process.modelData.name, wanted)
+                                }
+
+                                indicator: Rectangle {
+                                    x: processCheck.leftPadding
+                                    y: (processCheck.height - height) / 2
+                                    implicitWidth: 22
+                                    implicitHeight: 22
+                                    radius: 6
+                                    color: processCheck.checked ? colors.accent : colors.bg
+                                    border.color: processCheck.checked || processCheck.activeFocus ? colors.accent : colors.border
+                                    border.width: processCheck.activeFocus ? 2 : 1
+
+                                    AppIcon {
+                                        anchors.fill: parent
+                                        anchors.margins: 3
+                                        visible: processCheck.checked
+                                        name: "check"
+                                        color: colors.accentForeground
+                                    }
+                                }
+                            }
+                        }
+                    }
+
+                    Label {
+                        anchors.centerIn: parent
+                        visible: processList.count === 0
+                        text: "Приложения не найдены"
+                        color: colors.muted
+                    }
                 }
             }
         }

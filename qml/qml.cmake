@@ -10,9 +10,6 @@ set(ORVIK_QML_ASSETS
     qml/assets/coast.jpg
     qml/assets/forest.jpg
     qml/assets/Manrope.ttf
-    qml/assets/Manrope-ExtraLight.ttf
-    qml/assets/Manrope-Light.ttf
-    qml/assets/Manrope-Medium.ttf
     qml/assets/Manrope-SemiBold.ttf
     qml/assets/Manrope-Bold.ttf
     qml/assets/Manrope-ExtraBold.ttf

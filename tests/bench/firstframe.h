@@ -27,8 +27,11 @@ inline long residentKilobytes()
     return 0;
 }
 
-inline void reportAndQuit(QQuickWindow* window, int settleMilliseconds = 1000)
+// ORVIK_SETTLE_MS changes the second's wait (0: end at the first frame, for profiling).
+inline void reportAndQuit(QQuickWindow* window)
 {
+    const int settleMilliseconds =
+        qEnvironmentVariableIsSet("ORVIK_SETTLE_MS") ? qEnvironmentVariableIntValue("ORVIK_SETTLE_MS") : 1000;
     static std::atomic_bool reported = false;
     // frameSwapped may come from the render thread; only the first one counts.
     QObject::connect(

@@ -12,7 +12,7 @@
 
 namespace uitest {
 
-MainWindow loadMainWindow(QQmlApplicationEngine& engine)
+MainWindow loadMainWindow(QQmlApplicationEngine& engine, const QVariantMap& initialProperties)
 {
     static const bool registered = [] {
         qmlRegisterType<Controller>("OrvikVPN", 1, 0, "Controller");
@@ -22,6 +22,8 @@ MainWindow loadMainWindow(QQmlApplicationEngine& engine)
     Q_UNUSED(registered);
 
     engine.addImageProvider(QStringLiteral("processicon"), new IconProvider);
+    if (!initialProperties.isEmpty())
+        engine.setInitialProperties(initialProperties);
     engine.load(QUrl(QStringLiteral("qrc:/OrvikVPN/qml/Main.qml")));
     MainWindow loaded;
     if (engine.rootObjects().isEmpty())

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QVariantList>
+#include <QVariantMap>
 
 class Controller;
 class QObject;
@@ -20,7 +21,8 @@ struct MainWindow
 
 // Registers the controller type, the "Basic" style and the process-icon provider, loads
 // "qrc:/OrvikVPN/qml/Main.qml" and finds the controller, all the way the client does.
-MainWindow loadMainWindow(QQmlApplicationEngine& engine);
+// Initial properties are set on the window before it completes.
+MainWindow loadMainWindow(QQmlApplicationEngine& engine, const QVariantMap& initialProperties = {});
 
 // The first object called `name` below `root`: QObject children, child items, a window's
 // content and a popup's content are all searched.

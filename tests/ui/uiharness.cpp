@@ -2,11 +2,14 @@
 // (tools/screenshots.sh) and for the start-up figures (tests/bench/bench_window.cpp).
 //
 //   orvik-ui-harness [--state empty|servers|connecting|connected|error] [--servers N]
-//                    [--show popup|sites|apps] [--size WxH] [--ready-file PATH] [--first-frame]
+//                    [--show popup|sites|apps] [--size WxH] [--reduced-motion]
+//                    [--ready-file PATH] [--first-frame]
 //
 // With --ready-file it writes "main|sites|apps <X window id>" lines once the window has
 // settled. With --first-frame the servers are in the list before the first frame, which is
-// reported with the resident memory (see firstframe.h), and the process ends.
+// reported with the resident memory (see firstframe.h), and the process ends. With
+// --reduced-motion the first frame already shows the whole page instead of the start of
+// its fade-in.
 
 #include "controller/controller.h"
 #include "tests/bench/firstframe.h"
@@ -87,13 +90,17 @@ int main(int argc, char** argv)
                                          QStringLiteral("path"));
     const QCommandLineOption sizeOption(QStringLiteral("size"), QStringLiteral("window size"),
                                         QStringLiteral("WIDTHxHEIGHT"));
+    const QCommandLineOption reducedOption(QStringLiteral("reduced-motion"), QStringLiteral("start with motion turned down"));
     const QCommandLineOption frameOption(QStringLiteral("first-frame"), QStringLiteral("report the first frame"));
-    parser.addOptions({stateOption, serversOption, showOption, readyOption, sizeOption, frameOption});
+    parser.addOptions({stateOption, serversOption, showOption, readyOption, sizeOption, reducedOption, frameOption});
     parser.addHelpOption();
     parser.process(app);
 
     QQmlApplicationEngine engine;
-    const uitest::MainWindow loaded = uitest::loadMainWindow(engine);
+    QVariantMap initialProperties;
+    if (parser.isSet(reducedOption))
+        initialProperties.insert(QStringLiteral("reducedMotion"), true);
+    const uitest::MainWindow loaded = uitest::loadMainWindow(engine, initialProperties);
     if (!loaded.window || !loaded.controller)
         return 1;
     Controller& vpn = *loaded.controller;
@@ -117,12 +124,13 @@ int main(int argc, char** argv)
         if (show == QLatin1String("popup")) {
             QMetaObject::invokeMethod(uitest::findNamed(loaded.window, QStringLiteral("subscriptionPopup")), "open");
         } else if (show == QLatin1String("sites")) {
-            auto* sites = uitest::findNamed<QQuickWindow>(loaded.window, QStringLiteral("siteWindow"));
+            // Opened the way the user opens it, by its shortcut button.
+            QMetaObject::invokeMethod(uitest::findNamed(loaded.window, QStringLiteral("sitesButton")), "clicked");
             uitest::findNamed(loaded.window, QStringLiteral("domainInput"))
                 ->setProperty("text", QStringLiteral("localhost"));
             vpn.setBypassDomainError(QStringLiteral("Укажите полный домен, например example.ru."));
-            sites->show();
         } else if (show == QLatin1String("apps")) {
+            QMetaObject::invokeMethod(uitest::findNamed(loaded.window, QStringLiteral("appsButton")), "clicked");
             QVariantList processes = uitest::sampleProcesses(12);
             QStringList selected;
             for (const QVariant& process : processes) {
@@ -131,7 +139,6 @@ int main(int argc, char** argv)
                     selected << entry.value(QStringLiteral("name")).toString();
             }
             ControllerTestAccess::setProcesses(vpn, processes, selected);
-            uitest::findNamed<QQuickWindow>(loaded.window, QStringLiteral("appWindow"))->show();
         }
     });
     if (parser.isSet(readyOption)) {
