@@ -10,6 +10,8 @@
 #include <QSet>
 #include <QtQml>
 
+#include <iterator>
+
 namespace uitest {
 
 MainWindow loadMainWindow(QQmlApplicationEngine& engine, const QVariantMap& initialProperties)

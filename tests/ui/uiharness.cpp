@@ -26,6 +26,8 @@
 #include <QQuickWindow>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 void applyState(Controller& vpn, const QString& state, int servers)
