@@ -12,8 +12,11 @@ ApplicationWindow {
     property bool pageReady: false
     readonly property bool compact: height < 800
     readonly property color stateColor: vpn.hasError ? colors.danger : colors.accent
-    // The web cabinet where users find their subscription link (shown in the link field).
+    // Deployment value: the host of the web cabinet where users find their subscription
+    // link, shown in the link field's placeholder.
     property string cabinetHost: "my.orvikvpn.com"
+    // The core that application routing needs, as the user sees it beside the client.
+    readonly property string coreFileName: Qt.platform.os === "windows" ? "sing-box.exe" : "sing-box"
 
     width: 500
     height: Math.max(650, Math.min(860, Screen.desktopAvailableHeight - 70))
@@ -84,8 +87,6 @@ ApplicationWindow {
             return "Выбранные приложения будут работать через VPN. Остальные приложения останутся напрямую."
         return "Выбранные приложения будут работать напрямую. Остальные приложения пойдут через VPN."
     }
-
-    readonly property string coreFileName: Qt.platform.os === "windows" ? "sing-box.exe" : "sing-box"
 
     function addDomainFrom(field) {
         if (vpn.addBypassDomain(field.text))

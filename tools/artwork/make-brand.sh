@@ -34,5 +34,5 @@ convert -background none -font "$font" -pointsize 104 -kerning -3 \
 convert -size 700x180 xc:none \
     "$work/mark.png" -gravity west -geometry +8+0 -compose Over -composite \
     "$work/word.png" -gravity west -geometry +186+2 -compose Over -composite \
-    -depth 8 -define png:color-type=6 "$out/orvik-brand.png"
+    -strip -depth 8 -define png:color-type=6 "$out/orvik-brand.png"
 identify "$out/orvik-brand.png"

@@ -54,12 +54,12 @@ paint "$work/glow-colour.png" "$work/glow-mask.png" "$work/glow.png"
 convert "$work/tile.png" "$work/rim.png" -compose Over -composite \
     "$work/glow.png" -compose Over -composite \
     "$work/mark.png" -compose Over -composite \
-    -depth 8 -define png:color-type=6 "$out/orvik-app-icon.png"
+    -strip -depth 8 -define png:color-type=6 "$out/orvik-app-icon.png"
 
 python3 tools/artwork/pack-ico.py "$out/orvik-app-icon.png" "$out/orvik.ico" 16 20 24 32 40 48 64 128 256
 
 for size in 16 24 32 48 64 128 256 512; do
     mkdir -p "$linux/${size}x${size}/apps"
     convert "$out/orvik-app-icon.png" -filter Lanczos -resize "${size}x${size}" \
-        -depth 8 -define png:color-type=6 "$linux/${size}x${size}/apps/com.orvikvpn.OrvikVPN.png"
+        -strip -depth 8 -define png:color-type=6 "$linux/${size}x${size}/apps/com.orvikvpn.OrvikVPN.png"
 done
