@@ -9,3 +9,9 @@ QStringList coreArguments(const QString& configPath)
 {
     return {QStringLiteral("run"), QStringLiteral("-c"), configPath};
 }
+
+QVersionNumber coreMinimumVersion(Core core)
+{
+    return QVersionNumber::fromString(QLatin1String(
+        core == Core::SingBox ? kSingBoxMinimumVersion : kXrayMinimumVersion));
+}

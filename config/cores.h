@@ -2,10 +2,18 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVersionNumber>
 
 // The two external proxy cores. Everything the client knows about their files and
 // command lines lives here.
 enum class Core { SingBox, Xray };
+
+// The oldest releases that accept our documents: sing-box needs typed DNS servers and
+// "default_domain_resolver" (1.12.0), Xray the "finalmask" fragment arrays (26.6.22).
+inline constexpr char kSingBoxMinimumVersion[] = "1.12.0";
+inline constexpr char kXrayMinimumVersion[] = "26.6.22";
+
+QVersionNumber coreMinimumVersion(Core core);
 
 // File name of a core inside the application folder ("sing-box.exe" on Windows).
 QString coreFileName(Core core);

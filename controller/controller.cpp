@@ -1,6 +1,7 @@
 #include "controller/controller.h"
 
 #include "config/cores.h"
+#include "controller/settings.h"
 #include "session/httpscheck.h"
 
 #include <QClipboard>
@@ -44,6 +45,8 @@ Controller::~Controller()
     cancelPings();
     m_session.stop();
     clearConnectionState();
+    // The flags are cleared after the last status change: say so to readers of the file.
+    writeStatusFile();
 }
 
 bool Controller::hasError() const
@@ -73,6 +76,7 @@ void Controller::setSelectedRow(int row)
     if (m_session.isRunning() || row < 0 || row >= m_servers.size() || row == m_selectedRow)
         return;
     m_selectedRow = row;
+    settings::writeSelectedProfile(entryText(m_servers, row, "uri"));
     emit selectedChanged();
 }
 
@@ -110,6 +114,8 @@ void Controller::shutdown()
     cancelPings();
     m_session.stop();
     clearConnectionState();
+    // Otherwise a client that quit while connected leaves a file that says it still is.
+    writeStatusFile();
 }
 
 void Controller::setStatus(const QString& text)

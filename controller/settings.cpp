@@ -1,6 +1,90 @@
-#include "controller/controller.h"
+#include "controller/settings.h"
 
-// Reads the plain settings at construction; arrives with the settings work.
+#include "controller/controller.h"
+#include "controller/secrets.h"
+#include "controller/settingskeys.h"
+#include "routing/bypassdomain.h"
+
+#include <QSettings>
+
+namespace settings {
+
+QByteArray readSecret(const QString& key)
+{
+    const QSettings store;
+    return unprotectSecret(store.value(key).toByteArray());
+}
+
+bool writeSecrets(const QList<QPair<QString, QByteArray>>& values)
+{
+    QList<QPair<QString, QByteArray>> protectedValues;
+    for (const auto& [key, plaintext] : values) {
+        const QByteArray blob = protectSecret(plaintext);
+        if (blob.isEmpty())
+            return false;
+        protectedValues.append({key, blob});
+    }
+    QSettings store;
+    for (const auto& [key, blob] : protectedValues)
+        store.setValue(key, blob);
+    store.sync();
+    return true;
+}
+
+void writeSelectedProfile(const QString& uri)
+{
+    QSettings store;
+    store.setValue(settingskeys::selectedProfile, protectSecret(uri.toUtf8()));
+}
+
+QString takeBootstrapToken()
+{
+    QSettings store(bootstrapStoreLocation(), QSettings::NativeFormat);
+    const QString token = store.value(settingskeys::bootstrapToken).toString();
+    store.remove(settingskeys::bootstrapToken);
+    store.sync();
+    return token;
+}
+
+QString normalizedRouteMode(const QString& stored)
+{
+    return stored == QLatin1String("include") ? QStringLiteral("include")
+                                              : QStringLiteral("exclude");
+}
+
+QStringList cleanedBypassDomains(const QStringList& stored)
+{
+    const QStringList builtins = builtinBypassDomains();
+    QStringList kept;
+    for (const QString& entry : stored) {
+        const QString domain = normalizeBypassDomain(entry);
+        if (domain.isEmpty() || builtins.contains(domain, Qt::CaseInsensitive) ||
+            kept.contains(domain, Qt::CaseInsensitive))
+            continue;
+        kept.append(domain);
+    }
+    return kept;
+}
+
+QStringList loadSelectedProcesses(QSettings& store)
+{
+    QStringList selected = store.value(settingskeys::selectedProcesses).toStringList();
+    if (selected.isEmpty() && store.contains(settingskeys::legacyExcludedProcesses)) {
+        selected = store.value(settingskeys::legacyExcludedProcesses).toStringList();
+        store.setValue(settingskeys::selectedProcesses, selected);
+        store.remove(settingskeys::legacyExcludedProcesses);
+    }
+    return selected;
+}
+
+} // namespace settings
+
 void Controller::loadSettings()
 {
+    QSettings store;
+    m_selectedProcesses = settings::loadSelectedProcesses(store);
+    m_processRouteMode =
+        settings::normalizedRouteMode(store.value(settingskeys::processRouteMode).toString());
+    m_userBypassDomains =
+        settings::cleanedBypassDomains(store.value(settingskeys::siteBypassDomains).toStringList());
 }

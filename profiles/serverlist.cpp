@@ -1,9 +1,105 @@
-#include "controller/controller.h"
+#include "profiles/serverlist.h"
 
-// Replacing the list arrives with the server-list work.
+#include "controller/controller.h"
+#include "profiles/profileuri.h"
+
+#include <QUrl>
+
+namespace {
+
+struct CountryGroup
+{
+    const char* code;
+    QStringList needles;
+};
+
+// In this order: the first group with any needle in the search text wins, so a Polish name
+// on an "-nl" host counts as the Netherlands.
+const QList<CountryGroup>& countryGroups()
+{
+    static const QList<CountryGroup> groups = {
+        {"NL",
+         {QStringLiteral(u"\U0001F1F3\U0001F1F1"), QStringLiteral(u"нидерланд"),
+          QStringLiteral("netherland"), QStringLiteral("amsterdam"), QStringLiteral("-nl")}},
+        {"PL",
+         {QStringLiteral(u"\U0001F1F5\U0001F1F1"), QStringLiteral(u"польш"),
+          QStringLiteral("poland"), QStringLiteral("warsaw"), QStringLiteral("-pl")}},
+        {"FI",
+         {QStringLiteral(u"\U0001F1EB\U0001F1EE"), QStringLiteral(u"финлянд"),
+          QStringLiteral("finland"), QStringLiteral("helsinki"), QStringLiteral("-fi")}},
+        {"DE",
+         {QStringLiteral(u"герман"), QStringLiteral("germany"),
+          QStringLiteral(u"\U0001F1E9\U0001F1EA")}},
+    };
+    return groups;
+}
+
+QString entryUri(const QVariant& entry)
+{
+    return entry.toMap().value(QStringLiteral("uri")).toString();
+}
+
+} // namespace
+
+QVariantMap makeServerEntry(const ServerProfile& profile)
+{
+    return {{QStringLiteral("name"), profile.name},
+            {QStringLiteral("endpoint"), profile.host + u':' + QString::number(profile.port)},
+            {QStringLiteral("uri"), profile.uri},
+            {QStringLiteral("countryCode"), detectCountryCode(profile.name, profile.host)},
+            {QStringLiteral("protocol"), protocolLabel(profile)},
+            {QStringLiteral("latency"), -2},
+            {QStringLiteral("pinging"), false},
+            {QStringLiteral("checkError"), QString()}};
+}
+
+QString detectCountryCode(const QString& name, const QString& host)
+{
+    const QString text = (name + u' ' + host).toLower();
+    for (const CountryGroup& group : countryGroups()) {
+        for (const QString& needle : group.needles) {
+            if (text.contains(needle))
+                return QString::fromLatin1(group.code);
+        }
+    }
+    return QStringLiteral("VPN");
+}
+
+QString uriWithoutFragment(const QString& uri)
+{
+    QUrl url(uri, QUrl::TolerantMode);
+    url.setFragment(QString());
+    return url.toString(QUrl::FullyEncoded);
+}
+
+bool listContainsServer(const QVariantList& entries, const QString& uri)
+{
+    const QString wanted = uriWithoutFragment(uri);
+    for (const QVariant& entry : entries) {
+        if (uriWithoutFragment(entryUri(entry)) == wanted)
+            return true;
+    }
+    return false;
+}
+
+int restoredSelectedRow(const QVariantList& entries, const QString& previousUri)
+{
+    const QString wanted = uriWithoutFragment(previousUri);
+    int row = 0;
+    // Not stopping at the first match: of several lines for one server the last one wins.
+    for (int i = 0; i < entries.size(); ++i) {
+        if (uriWithoutFragment(entryUri(entries.at(i))) == wanted)
+            row = i;
+    }
+    return row;
+}
+
 void Controller::installServerList(const QVariantList& entries, const QString& previousUri)
 {
-    Q_UNUSED(previousUri);
+    // The server that carries the tunnel is gone from the subscription.
+    if (m_session.isRunning() && !previousUri.isEmpty() && !listContainsServer(entries, previousUri))
+        disconnectVpn();
+    cancelPings();
     m_servers = entries;
-    m_selectedRow = 0;
+    m_selectedRow = restoredSelectedRow(entries, previousUri);
 }

@@ -1,14 +1,20 @@
 #include "controller/controller.h"
+#include "controller/settingskeys.h"
+#include "routing/processentries.h"
+#include "routing/processlist.h"
 
-// Process list and application routing arrive with the split-tunnelling work.
+#include <QSettings>
+
+// The running programs, the route mode and the ticked program names.
 
 QVariantList Controller::processes() const
 {
-    return m_allProcesses;
+    return filterProcesses(m_allProcesses, m_processFilter);
 }
 
 void Controller::refreshProcesses()
 {
+    m_allProcesses = processEntries(runningProcesses(), m_selectedProcesses);
     emit processesChanged();
 }
 
@@ -19,8 +25,13 @@ void Controller::setProcessRouteMode(const QString& mode)
     if (normalised == m_processRouteMode)
         return;
     m_processRouteMode = normalised;
+    {
+        QSettings settings;
+        settings.setValue(settingskeys::processRouteMode, m_processRouteMode);
+    }
     emit processRouteModeChanged();
     emit processesChanged();
+    restartTunnel(QStringLiteral("Применение режима приложений..."));
 }
 
 void Controller::toggleProcessExclusion(const QString& name, bool excluded)
@@ -30,6 +41,14 @@ void Controller::toggleProcessExclusion(const QString& name, bool excluded)
 
 void Controller::toggleProcessSelection(const QString& name, bool selected)
 {
-    Q_UNUSED(name);
-    Q_UNUSED(selected);
+    m_selectedProcesses = toggledSelection(m_selectedProcesses, name, selected);
+    {
+        QSettings settings;
+        settings.setValue(settingskeys::selectedProcesses, m_selectedProcesses);
+    }
+    markSelection(m_allProcesses, name, selected);
+    emit processesChanged();
+    restartTunnel(m_processRouteMode == QLatin1String("include")
+                      ? QStringLiteral("Применение списка VPN-приложений...")
+                      : QStringLiteral("Применение исключений..."));
 }

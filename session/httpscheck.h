@@ -1,7 +1,19 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QStringList>
+#include <QUrl>
+
+class QNetworkReply;
+
+// Two public connectivity-check endpoints that answer 204, tried in this order.
+inline constexpr char kPrimaryCheckUrl[] = "https://www.google.com/generate_204";
+inline constexpr char kFallbackCheckUrl[] = "https://cp.cloudflare.com/generate_204";
+
+// The check URLs in the order they are tried; built once, shared by every check.
+const QList<QUrl>& httpsCheckUrls();
 
 // Proves that traffic leaves through a running tunnel: one HTTPS GET through the local
 // SOCKS5 port, one retry on a second URL, one `finished` signal.
@@ -19,5 +31,10 @@ signals:
     void finished(int milliseconds, const QString& error);
 
 private:
+    void onReplyFinished(QNetworkReply* reply);
+
     quint16 m_port = 0;
+    qint32 m_attempt = 0;
+    QStringList m_errors;
+    QElapsedTimer m_clock;
 };

@@ -1,9 +1,86 @@
 #include "session/tunnelsession.h"
 
-// The core launching arrives with the session work; until then a session never starts.
+#include "config/cores.h"
+#include "config/singboxconfig.h"
+#include "config/xrayconfig.h"
+#include "session/redaction.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHostInfo>
+#include <QJsonDocument>
+#include <QNetworkProxy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+namespace {
+
+constexpr int kPollIntervalMs = 100;
+constexpr int kProbeLimitMs = 400;
+constexpr int kResolveLimitMs = 8000;
+constexpr qint64 kLaunchLimitMs = 10000;
+constexpr int kTerminateWaitMs = 600;
+constexpr int kKillWaitMs = 1000;
+
+constexpr QFileDevice::Permissions kOwnerReadWrite =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+// Binding to port 0 lets the system pick; the port is free again once the server is gone.
+quint16 freeLocalPort()
+{
+    QTcpServer server;
+    if (!server.listen(QHostAddress::LocalHost, 0))
+        return 0;
+    return server.serverPort();
+}
+
+// The file is created owner-only before a byte of the document (which holds the
+// profile's secrets) is in it.
+bool writeConfig(const QString& path, const QJsonObject& document)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate, kOwnerReadWrite))
+        return false;
+    if (!file.setPermissions(kOwnerReadWrite))
+        return false;
+    const QByteArray data = QJsonDocument(document).toJson(QJsonDocument::Indented);
+    return file.write(data) == data.size() && file.flush();
+}
+
+void stopProcess(QProcess& process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(kTerminateWaitMs)) {
+        process.kill();
+        process.waitForFinished(kKillWaitMs);
+    }
+}
+
+} // namespace
+
+QString pickServerAddress(const QList<QHostAddress>& addresses)
+{
+    for (const QHostAddress& address : addresses) {
+        if (address.protocol() != QAbstractSocket::IPv4Protocol)
+            continue;
+        const QString text = address.toString();
+        if (text.startsWith(QLatin1String("198.18.")))
+            continue;
+        return text;
+    }
+    return {};
+}
+
 TunnelSession::TunnelSession(const QString& appDir, QObject* parent)
     : QObject(parent), m_appDir(appDir)
 {
+    setUpProcess(m_xrayProcess);
+    setUpProcess(m_singBoxProcess);
+    m_pollTimer.setInterval(kPollIntervalMs);
+    connect(&m_pollTimer, &QTimer::timeout, this, &TunnelSession::poll);
 }
 
 TunnelSession::~TunnelSession()
@@ -11,18 +88,192 @@ TunnelSession::~TunnelSession()
     stop();
 }
 
+void TunnelSession::setUpProcess(QProcess& process)
+{
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    m_job.prepare(process);
+    connect(&process, &QProcess::readyReadStandardOutput, this,
+            [this, &process] { captureCoreOutput(process); });
+    connect(&process, &QProcess::started, this, [this, &process] { m_job.adopt(process); });
+    connect(&process, &QProcess::errorOccurred, this,
+            [this, &process](QProcess::ProcessError error) {
+                if (error == QProcess::FailedToStart && m_running && !m_stopping)
+                    fail(QStringLiteral("Не удалось запустить VPN-ядро: ") + process.errorString());
+            });
+    connect(&process, &QProcess::finished, this, [this, &process] {
+        // The core's last words belong in the message.
+        captureCoreOutput(process);
+        if (m_running && !m_stopping)
+            fail(QStringLiteral("VPN-ядро остановилось. ") + m_coreLog);
+    });
+}
+
+bool TunnelSession::needsXray() const
+{
+    return m_profile.kind != ProfileKind::Hysteria2;
+}
+
+void TunnelSession::captureCoreOutput(QProcess& process)
+{
+    appendCoreOutput(m_coreLog, process.readAllStandardOutput(), m_profile);
+}
+
 void TunnelSession::start(const ServerProfile& profile, const TunnelOptions& options)
 {
-    Q_UNUSED(options);
     stop();
     m_profile = profile;
+    m_readyEmitted = false;
+    m_running = true;
+    m_stopping = false;
+    m_coreLog.clear();
+    const quint32 generation = ++m_generation;
+
+    m_adapter = selectPhysicalAdapter();
+    if (m_adapter.interfaceName.isEmpty() || m_adapter.ipv4Address.isEmpty()) {
+        fail(QStringLiteral("Не найдено подключение Wi-Fi или Ethernet с доступом в интернет."));
+        return;
+    }
+    if (!QFile::exists(corePath(m_appDir, Core::SingBox)) ||
+        (needsXray() && !QFile::exists(corePath(m_appDir, Core::Xray)))) {
+        fail(QStringLiteral("Не найдено VPN-ядро. Восстановите установку приложения."));
+        return;
+    }
+
+    QHostAddress literal;
+    if (literal.setAddress(m_profile.host) && literal.protocol() == QAbstractSocket::IPv4Protocol) {
+        launch(literal.toString(), options);
+        return;
+    }
+
+    QHostInfo::lookupHost(m_profile.host, this, [this, generation, options](const QHostInfo& info) {
+        if (!m_running || generation != m_generation)
+            return;
+        const QString address = pickServerAddress(info.addresses());
+        if (address.isEmpty()) {
+            fail(QStringLiteral("DNS не вернул IPv4-адрес VPN-сервера: ") + m_profile.host);
+            return;
+        }
+        launch(address, options);
+    });
+    QTimer::singleShot(kResolveLimitMs, this, [this, generation] {
+        if (m_running && generation == m_generation && !m_runtimeDir)
+            fail(QStringLiteral("Истекло время разрешения адреса сервера."));
+    });
+}
+
+void TunnelSession::launch(const QString& serverAddress, const TunnelOptions& options)
+{
+    const quint32 generation = m_generation;
+    m_runtimeDir = std::make_unique<QTemporaryDir>(QDir::tempPath() +
+                                                   QStringLiteral("/OrvikVPN-runtime-XXXXXX"));
+    m_socksPort = freeLocalPort();
+    quint16 xrayPort = freeLocalPort();
+    if (xrayPort == m_socksPort)
+        xrayPort = freeLocalPort();
+    // The folder is created owner-only; saying so again costs nothing and survives a
+    // different QTemporaryDir implementation.
+    const bool folderReady =
+        m_runtimeDir->isValid() &&
+        QFile::setPermissions(m_runtimeDir->path(), QFileDevice::ReadOwner |
+                                                        QFileDevice::WriteOwner |
+                                                        QFileDevice::ExeOwner);
+    if (!folderReady || m_socksPort == 0 || xrayPort == 0 || m_socksPort == xrayPort) {
+        fail(QStringLiteral("Не удалось подготовить локальный VPN."));
+        return;
+    }
+
+    if (needsXray()) {
+        const QString xrayConfig = m_runtimeDir->filePath(QStringLiteral("xray.json"));
+        if (!writeConfig(xrayConfig,
+                         buildXrayConfig(m_profile, serverAddress, m_adapter, xrayPort))) {
+            fail(QStringLiteral("Не удалось сохранить настройки Xray."));
+            return;
+        }
+        m_xrayProcess.start(corePath(m_appDir, Core::Xray), coreArguments(xrayConfig),
+                            QIODevice::ReadWrite);
+        // A core that could not start has already failed and stopped the session.
+        if (generation != m_generation)
+            return;
+    }
+
+    const QString singBoxConfig = m_runtimeDir->filePath(QStringLiteral("sing-box.json"));
+    const QJsonObject singBox = buildSingBoxConfig(m_profile, serverAddress, m_adapter, m_socksPort,
+                                                   xrayPort, options.tunMode, options.bypassDomains,
+                                                   options.appProcesses, options.includeMode);
+    if (!writeConfig(singBoxConfig, singBox)) {
+        fail(QStringLiteral("Не удалось сохранить настройки туннеля."));
+        return;
+    }
+    m_singBoxProcess.start(corePath(m_appDir, Core::SingBox), coreArguments(singBoxConfig),
+                           QIODevice::ReadWrite);
+    if (generation != m_generation)
+        return;
+
+    m_startClock.start();
+    m_pollTimer.start();
+}
+
+void TunnelSession::poll()
+{
+    if (!m_running || m_readyEmitted || m_probeInFlight)
+        return;
+    if (m_startClock.elapsed() > kLaunchLimitMs) {
+        fail(QStringLiteral("VPN не запустился за 10 секунд. ") + m_coreLog);
+        return;
+    }
+    if (m_singBoxProcess.state() != QProcess::Running ||
+        (needsXray() && m_xrayProcess.state() != QProcess::Running))
+        return;
+
+    m_probeInFlight = true;
+    const quint32 generation = m_generation;
+    auto* probe = new QTcpSocket(this);
+    probe->setProxy(QNetworkProxy::NoProxy);
+    // Whichever of the three endings comes first counts; the others find "done" set.
+    const auto finish = [this, probe, generation](bool connected) {
+        if (probe->property("done").toBool())
+            return;
+        probe->setProperty("done", true);
+        probe->abort();
+        probe->deleteLater();
+        if (generation != m_generation)
+            return;
+        m_probeInFlight = false;
+        if (connected && m_running && !m_readyEmitted) {
+            m_readyEmitted = true;
+            m_pollTimer.stop();
+            emit ready(m_socksPort);
+        }
+    };
+    connect(probe, &QTcpSocket::connected, this, [finish] { finish(true); });
+    connect(probe, &QTcpSocket::errorOccurred, this, [finish] { finish(false); });
+    QTimer::singleShot(kProbeLimitMs, probe, [finish] { finish(false); });
+    probe->connectToHost(QHostAddress(QHostAddress::LocalHost), m_socksPort, QIODevice::ReadWrite);
+}
+
+void TunnelSession::fail(const QString& message)
+{
+    const QString error = redactCoreText(message, m_profile);
+    stop();
+    emit failed(error);
 }
 
 void TunnelSession::stop()
 {
     const bool wasRunning = m_running;
     m_running = false;
+    m_stopping = true;
+    ++m_generation;
+    m_pollTimer.stop();
+    m_probeInFlight = false;
+
+    stopProcess(m_singBoxProcess);
+    stopProcess(m_xrayProcess);
+
+    m_runtimeDir.reset();
     m_socksPort = 0;
+    m_stopping = false;
+    m_readyEmitted = false;
     if (wasRunning)
         emit stopped();
 }

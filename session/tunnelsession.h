@@ -2,10 +2,19 @@
 
 #include "config/adapter.h"
 #include "profiles/serverprofile.h"
+#include "session/corejob.h"
 
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QList>
 #include <QObject>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <memory>
 
 // Start options of a session besides the profile.
 struct TunnelOptions
@@ -15,6 +24,11 @@ struct TunnelOptions
     QStringList appProcesses;
     bool includeMode = false;
 };
+
+// The server address a session connects to, from a host lookup's answer: the first IPv4
+// address outside 198.18.0.0/16 (the fake-IP range a running tunnel hands out for names),
+// in the answer's order; empty when there is none.
+QString pickServerAddress(const QList<QHostAddress>& addresses);
 
 // One run of the two cores for one profile: picks the adapter, resolves the server,
 // writes the core configurations, launches the cores and waits for the local SOCKS port.
@@ -39,9 +53,28 @@ signals:
     void stopped();
 
 private:
+    bool needsXray() const;
+    void setUpProcess(QProcess& process);
+    void launch(const QString& serverAddress, const TunnelOptions& options);
+    void poll();
+    void fail(const QString& message);
+    void captureCoreOutput(QProcess& process);
+
     QString m_appDir;
     ServerProfile m_profile;
     PhysicalAdapter m_adapter;
+    QProcess m_xrayProcess;
+    QProcess m_singBoxProcess;
+    QTimer m_pollTimer;
+    QElapsedTimer m_startClock;
+    std::unique_ptr<QTemporaryDir> m_runtimeDir;
+    QString m_coreLog;
     quint16 m_socksPort = 0;
     bool m_running = false;
+    bool m_stopping = false;
+    bool m_readyEmitted = false;
+    bool m_probeInFlight = false;
+    quint32 m_generation = 0;
+    // Holds the job handle on Windows.
+    CoreJob m_job;
 };

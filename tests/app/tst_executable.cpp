@@ -3,10 +3,14 @@
 #include "tests/support/testenv.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -252,15 +256,33 @@ void ExecutableTest::stopSignalsQuitCleanly()
 {
     QFETCH(int, signalNumber);
     QTemporaryDir home;
+    // What a client that died while connected would have left behind.
+    const QString statusPath = home.path() + QStringLiteral("/.local/share/OrvikVPN/OrvikVPN/client-status.json");
+    QVERIFY(QDir().mkpath(QFileInfo(statusPath).absolutePath()));
+    QFile stale(statusPath);
+    QVERIFY(stale.open(QIODevice::WriteOnly));
+    stale.write(R"({"connected": true, "connecting": true, "status": "Подключено"})");
+    stale.close();
+
     Client client(home.path());
     client.start();
     QVERIFY(client.waitUntilServing());
+    const QDateTime signalled = QDateTime::currentDateTime();
     client.sendSignal(signalNumber);
     QVERIFY(client.waitForExit(10000));
     QCOMPARE(client.exitStatus(), QProcess::NormalExit);
     QCOMPARE(client.exitCode(), 0);
     // An orderly end takes the instance channel down with it.
     QVERIFY(!QFile::exists(client.socketPath()));
+
+    // The controller was shut down: its last word in the status file is "not connected".
+    QVERIFY(QFileInfo(statusPath).lastModified() >= signalled);
+    QFile status(statusPath);
+    QVERIFY(status.open(QIODevice::ReadOnly));
+    const QJsonObject root = QJsonDocument::fromJson(status.readAll()).object();
+    QCOMPARE(root.size(), 8);
+    QCOMPARE(root.value(QStringLiteral("connected")), QJsonValue(false));
+    QCOMPARE(root.value(QStringLiteral("connecting")), QJsonValue(false));
 }
 
 ORVIK_TEST_MAIN(ExecutableTest, QCoreApplication)

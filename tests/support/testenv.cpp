@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <cstdlib>
+
 namespace testenv {
 
 namespace {
@@ -21,6 +23,11 @@ void isolateUserDirectories()
     if (temporaryHome())
         return;
     temporaryHome() = new QTemporaryDir(QDir::tempPath() + QStringLiteral("/orvik-test-XXXXXX"));
+    // The home goes when the process ends, however the test program returns.
+    std::atexit([] {
+        delete temporaryHome();
+        temporaryHome() = nullptr;
+    });
     const QString root = temporaryHome()->path();
     const QString runtime = root + QStringLiteral("/run");
     QDir().mkpath(runtime);

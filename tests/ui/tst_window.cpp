@@ -681,7 +681,8 @@ void WindowTest::processListKeepsItsScrollPosition()
     // A replaced model is put back in place on the next pass of the event loop.
     const auto replace = [&](int count, const QStringList& selected) {
         ControllerTestAccess::setProcesses(*m_vpn, uitest::sampleProcesses(count), selected);
-        QCOMPARE(list->property("count").toInt(), count);
+        // The controller filters by the search text.
+        QCOMPARE(list->property("count").toInt(), int(m_vpn->processes().size()));
         QTRY_VERIFY(!list->property("restoring").toBool());
     };
     replace(60, {});
@@ -710,6 +711,7 @@ void WindowTest::processListKeepsItsScrollPosition()
     QCOMPARE(list->property("contentY").toReal(), 0.0);
     replace(60, {});
     QCOMPARE(list->property("contentY").toReal(), 0.0);
+    QVERIFY(list->property("count").toInt() < 60);
 }
 
 void WindowTest::reducedMotionStopsTheLoops()

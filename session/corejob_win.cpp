@@ -1,0 +1,34 @@
+#include "session/corejob.h"
+
+#include "session/corejob_win32.h"
+
+#include <QProcess>
+
+struct CoreJob::Private
+{
+    void* job = nullptr;
+};
+
+CoreJob::CoreJob() : d(std::make_unique<Private>())
+{
+    // Without a job the cores still run; they just do not die with a crashed client.
+    d->job = win32::createKillOnCloseJob();
+}
+
+CoreJob::~CoreJob()
+{
+    win32::closeJob(d->job);
+}
+
+void CoreJob::prepare(QProcess& process)
+{
+    process.setCreateProcessArgumentsModifier([](QProcess::CreateProcessArguments* arguments) {
+        arguments->flags |= win32::noWindowCreationFlag();
+    });
+}
+
+void CoreJob::adopt(QProcess& process)
+{
+    if (d->job)
+        win32::assignProcessToJob(d->job, static_cast<unsigned long>(process.processId()));
+}

@@ -1,0 +1,149 @@
+#include "profiles/subscriptionbody.h"
+#include "tests/support/testenv.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+const QByteArray kLines = "vless://a@h:1?x=~~~>>>#Сервер\n"
+                          "trojan://p@h:2#Второй ???\n"
+                          "hy2://k@h:3\n";
+const QStringList kPieces = {QStringLiteral("vless://a@h:1?x=~~~>>>#Сервер"),
+                             QStringLiteral("trojan://p@h:2#Второй ???"),
+                             QStringLiteral("hy2://k@h:3")};
+
+// Inserts `separator` after every `width` characters, the way mail-style encoders wrap.
+QByteArray wrapped(const QByteArray& text, int width, const QByteArray& separator)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < text.size(); i += width)
+        out += text.mid(i, width) + separator;
+    return out;
+}
+
+} // namespace
+
+class TestSubscriptionBody : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void alphabetsDiffer();
+    void split_data();
+    void split();
+    void profileLine_data();
+    void profileLine();
+    void commentsAndBlankLines();
+};
+
+// The base64 rows below only mean something when both alphabets' special characters occur.
+void TestSubscriptionBody::alphabetsDiffer()
+{
+    const QByteArray standard = kLines.toBase64();
+    const QByteArray urlSafe = kLines.toBase64(QByteArray::Base64UrlEncoding);
+    QVERIFY(standard.contains('+') && standard.contains('/'));
+    QVERIFY(urlSafe.contains('-') && urlSafe.contains('_') && urlSafe.endsWith('='));
+}
+
+void TestSubscriptionBody::split_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QStringList>("pieces");
+
+    const QByteArray standard = kLines.toBase64();
+    const QByteArray urlSafe = kLines.toBase64(QByteArray::Base64UrlEncoding);
+    const QByteArray urlSafeBare =
+        kLines.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+    QTest::newRow("plain") << kLines << kPieces;
+    QTest::newRow("crlf") << QByteArray(kLines).replace("\n", "\r\n") << kPieces;
+    QTest::newRow("surrounding white space")
+        << QByteArray(" \t\r\n\v\f") + kLines + QByteArray("\f\v\n\r\t ") << kPieces;
+    QTest::newRow("empty lines dropped")
+        << QByteArray("\n\nvless://a\n\n\r\n\ntrojan://b\n")
+        << QStringList{QStringLiteral("vless://a"), QStringLiteral("trojan://b")};
+    QTest::newRow("blank line kept for the filter")
+        << QByteArray("vless://a\n  \ntrojan://b")
+        << QStringList{QStringLiteral("vless://a"), QStringLiteral("  "),
+                       QStringLiteral("trojan://b")};
+    QTest::newRow("lone cr is not a break")
+        << QByteArray("vless://a\rtrojan://b\r\nhy2://c")
+        << QStringList{QStringLiteral("vless://a\rtrojan://b"), QStringLiteral("hy2://c")};
+    QTest::newRow("cr cr lf keeps one cr")
+        << QByteArray("vless://a\r\r\nhy2://c")
+        << QStringList{QStringLiteral("vless://a\r"), QStringLiteral("hy2://c")};
+
+    QTest::newRow("base64") << standard << kPieces;
+    QTest::newRow("base64 wrapped lf") << wrapped(standard, 76, "\n") << kPieces;
+    QTest::newRow("base64 wrapped crlf indented") << wrapped(standard, 20, "\r\n  ") << kPieces;
+    QTest::newRow("base64 surrounded by white space")
+        << QByteArray("\n\t ") + standard + QByteArray(" \r\n") << kPieces;
+    QTest::newRow("url-safe padded") << urlSafe << kPieces;
+    QTest::newRow("url-safe unpadded") << urlSafeBare << kPieces;
+    QTest::newRow("url-safe wrapped") << wrapped(urlSafeBare, 64, "\r\n") << kPieces;
+    QTest::newRow("base64 of crlf lines")
+        << QByteArray(kLines).replace("\n", "\r\n").toBase64() << kPieces;
+
+    // "://" anywhere keeps the body as it is, even when the other lines look like base64.
+    const QByteArray mixed = standard + "\nhy2://k@h:3";
+    QTest::newRow("plain with base64-looking line")
+        << mixed << QStringList{QString::fromLatin1(standard), QStringLiteral("hy2://k@h:3")};
+
+    QTest::newRow("empty") << QByteArray() << QStringList();
+    QTest::newRow("white space only") << QByteArray(" \r\n\t\n") << QStringList();
+}
+
+void TestSubscriptionBody::split()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QStringList, pieces);
+
+    QCOMPARE(splitSubscriptionBody(body), pieces);
+}
+
+void TestSubscriptionBody::profileLine_data()
+{
+    QTest::addColumn<QString>("piece");
+    QTest::addColumn<bool>("isProfile");
+
+    QTest::newRow("uri") << "vless://a@h:1" << true;
+    QTest::newRow("uri with spaces") << "  vless://a@h:1\t" << true;
+    QTest::newRow("anything else goes to the parser") << "garbage" << true;
+    QTest::newRow("blank") << "   \t" << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("comment") << "# Provider" << false;
+    QTest::newRow("indented comment") << "   #x" << false;
+    QTest::newRow("hash only") << "#" << false;
+    QTest::newRow("hash later") << "vless://a@h:1#name" << true;
+}
+
+void TestSubscriptionBody::profileLine()
+{
+    QFETCH(QString, piece);
+    QFETCH(bool, isProfile);
+
+    QCOMPARE(isProfileLine(piece), isProfile);
+}
+
+// Plain and base64 forms of a body with comments and blank lines give the same profile lines.
+void TestSubscriptionBody::commentsAndBlankLines()
+{
+    const QByteArray body = "#profile-title: Orvik\r\n"
+                            "\r\n"
+                            "vless://a@h:1#one\r\n"
+                            "   \r\n"
+                            "  # disabled: trojan://p@h:2\r\n"
+                            "hy2://k@h:3#two\r\n";
+    const QStringList expected = {QStringLiteral("vless://a@h:1#one"),
+                                  QStringLiteral("hy2://k@h:3#two")};
+    for (const QByteArray& form : {body, body.toBase64()}) {
+        QStringList lines;
+        for (const QString& piece : splitSubscriptionBody(form)) {
+            if (isProfileLine(piece))
+                lines.append(piece);
+        }
+        QCOMPARE(lines, expected);
+    }
+}
+
+ORVIK_TEST_MAIN(TestSubscriptionBody, QCoreApplication)
+#include "tst_subscriptionbody.moc"

@@ -1,0 +1,639 @@
+// TunnelSession against the stand-in cores: real processes, real sockets.
+
+#include "config/adaptersource.h"
+#include "config/cores.h"
+#include "session/httpscheck.h"
+#include "session/tunnelsession.h"
+#include "tests/support/httpstestserver.h"
+#include "tests/support/standin.h"
+#include "tests/support/testenv.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+const PhysicalAdapter kAdapter{QStringLiteral("eth0"), QStringLiteral("192.168.50.10"),
+                               QStringLiteral("192.168.50.1")};
+
+ServerProfile hysteria2Profile(const QString& host)
+{
+    ServerProfile profile;
+    profile.kind = ProfileKind::Hysteria2;
+    profile.name = QStringLiteral("Hysteria2 test");
+    profile.host = host;
+    profile.port = 8443;
+    profile.credential = QStringLiteral("hy2-Secret-Passw0rd");
+    profile.sni = QStringLiteral("example.org");
+    profile.uri =
+        QStringLiteral("hy2://hy2-Secret-Passw0rd@%1:8443?sni=example.org#Test").arg(host);
+    return profile;
+}
+
+ServerProfile vlessProfile(const QString& host)
+{
+    ServerProfile profile;
+    profile.kind = ProfileKind::VlessTcp;
+    profile.name = QStringLiteral("VLESS test");
+    profile.host = host;
+    profile.port = 443;
+    profile.credential = QStringLiteral("6f1d0c55-3a0e-4c1b-9d7e-2b8f4a6c9e01");
+    profile.security = QStringLiteral("reality");
+    profile.sni = QStringLiteral("example.org");
+    profile.publicKey = QStringLiteral("pUbLiCkEyForTheTest0123456789abcdefghijklmn");
+    profile.shortId = QStringLiteral("0a1b2c3d");
+    profile.flow = QStringLiteral("xtls-rprx-vision");
+    profile.uri =
+        QStringLiteral("vless://%1@%2:443?security=reality#Test").arg(profile.credential, host);
+    return profile;
+}
+
+ServerProfile profileOfKind(const QString& kind, const QString& host)
+{
+    return kind == QLatin1String("vless") ? vlessProfile(host) : hysteria2Profile(host);
+}
+
+// The session's signals in the order they arrived.
+class SignalLog : public QObject
+{
+public:
+    explicit SignalLog(TunnelSession& session)
+    {
+        connect(&session, &TunnelSession::ready, this, [this](quint16 port) {
+            events.append(QStringLiteral("ready"));
+            readyPort = port;
+        });
+        connect(&session, &TunnelSession::failed, this, [this](const QString& text) {
+            events.append(QStringLiteral("failed"));
+            error = text;
+        });
+        connect(&session, &TunnelSession::stopped, this,
+                [this] { events.append(QStringLiteral("stopped")); });
+    }
+
+    bool waitFor(const QString& event, int milliseconds)
+    {
+        return QTest::qWaitFor([this, event] { return events.contains(event); }, milliseconds);
+    }
+
+    QStringList events;
+    QString error;
+    quint16 readyPort = 0;
+};
+
+constexpr QFileDevice::Permissions kGroupOrOther =
+    QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+    QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+
+QJsonObject readDocument(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+QJsonObject tagged(const QJsonObject& document, const char* list, const char* tag)
+{
+    for (const QJsonValue& value : document.value(QLatin1String(list)).toArray()) {
+        if (value.toObject().value(QLatin1String("tag")).toString() == QLatin1String(tag))
+            return value.toObject();
+    }
+    return {};
+}
+
+} // namespace
+
+class TestTunnelSession : public QObject
+{
+    Q_OBJECT
+
+private:
+    QString records() const { return m_records->path(); }
+    // An application folder with copies of the chosen stand-ins.
+    QString coreFolder(const QString& cores);
+    void verifyRuntimeFoldersGone();
+
+    std::unique_ptr<QTemporaryDir> m_records;
+    std::unique_ptr<QTemporaryDir> m_scratch;
+    QByteArray m_tmpdir;
+
+private slots:
+    void init();
+    void cleanup();
+
+    void serverAddressFromLookup_data();
+    void serverAddressFromLookup();
+    void readyForProfile_data();
+    void readyForProfile();
+    void checkSucceedsThroughCores_data();
+    void checkSucceedsThroughCores();
+    void failure_data();
+    void failure();
+    void staleLookupIgnored_data();
+    void staleLookupIgnored();
+    void stopWhileLaunchingAndWhenIdle();
+    void startWhileUpStopsTheOldRunFirst();
+    void coreIgnoringTerminateIsKilled_data();
+    void coreIgnoringTerminateIsKilled();
+    void coresDieWithKilledClient_data();
+    void coresDieWithKilledClient();
+};
+
+void TestTunnelSession::init()
+{
+    m_tmpdir = qgetenv("TMPDIR");
+    m_records = std::make_unique<QTemporaryDir>();
+    m_scratch = std::make_unique<QTemporaryDir>();
+    standin::clearEnvironment();
+    qputenv(standin::kRecord, records().toLocal8Bit());
+    setAdapterSource([] { return kAdapter; });
+}
+
+void TestTunnelSession::cleanup()
+{
+    standin::clearEnvironment();
+    if (m_tmpdir.isNull())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", m_tmpdir);
+    setAdapterSource({});
+    m_records.reset();
+    m_scratch.reset();
+}
+
+QString TestTunnelSession::coreFolder(const QString& cores)
+{
+    const QString folder = m_scratch->filePath(QStringLiteral("app"));
+    QDir().mkpath(folder);
+    const bool notExecutable = cores.endsWith(QLatin1String(" not executable"));
+    for (const Core core : {Core::SingBox, Core::Xray}) {
+        const QString name =
+            core == Core::SingBox ? QStringLiteral("sing-box") : QStringLiteral("xray");
+        if (!notExecutable && cores != name + QStringLiteral(" only"))
+            continue;
+        const QString target = corePath(folder, core);
+        // A failed copy shows up as a different failure text.
+        QFile::copy(corePath(QCoreApplication::applicationDirPath(), core), target);
+        if (notExecutable && cores.startsWith(name))
+            QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+    return folder;
+}
+
+void TestTunnelSession::verifyRuntimeFoldersGone()
+{
+    for (const standin::Start& start : standin::readStarts(records()))
+        QVERIFY2(!QFileInfo::exists(QFileInfo(start.configPath).absolutePath()),
+                 qPrintable(start.configPath));
+}
+
+void TestTunnelSession::serverAddressFromLookup_data()
+{
+    QTest::addColumn<QStringList>("answer");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("first IPv4") << QStringList{"203.0.113.7", "203.0.113.8"} << "203.0.113.7";
+    QTest::newRow("IPv6 skipped") << QStringList{"2001:db8::1", "203.0.113.9"} << "203.0.113.9";
+    QTest::newRow("fake-IP range skipped")
+        << QStringList{"198.18.0.5", "198.18.255.1", "203.0.113.10"} << "203.0.113.10";
+    QTest::newRow("only fake IPs") << QStringList{"198.18.0.5"} << QString();
+    QTest::newRow("only IPv6") << QStringList{"::1", "2001:db8::2"} << QString();
+    QTest::newRow("198.180 is not the fake range") << QStringList{"198.180.1.1"} << "198.180.1.1";
+    QTest::newRow("empty answer") << QStringList{} << QString();
+}
+
+void TestTunnelSession::serverAddressFromLookup()
+{
+    QFETCH(QStringList, answer);
+    QFETCH(QString, expected);
+    QList<QHostAddress> addresses;
+    for (const QString& text : answer)
+        addresses.append(QHostAddress(text));
+    QCOMPARE(pickServerAddress(addresses), expected);
+}
+
+void TestTunnelSession::readyForProfile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QStringList>("cores");
+
+    QTest::newRow("Hysteria2: sing-box alone") << "hysteria2" << QStringList{"sing-box"};
+    QTest::newRow("VLESS: Xray, then sing-box") << "vless" << QStringList{"xray", "sing-box"};
+}
+
+void TestTunnelSession::readyForProfile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QStringList, cores);
+
+    TunnelSession session(QCoreApplication::applicationDirPath());
+    SignalLog log(session);
+    session.start(profileOfKind(kind, QStringLiteral("127.0.0.1")), {});
+    QVERIFY(session.isRunning());
+    QVERIFY2(log.waitFor(QStringLiteral("ready"), 10000), qPrintable(log.error));
+    QCOMPARE(log.events, QStringList{"ready"});
+    QVERIFY(log.readyPort != 0);
+    QCOMPARE(session.socksPort(), log.readyPort);
+    QCOMPARE(session.adapter(), kAdapter);
+
+    QList<standin::Start> starts = standin::readStarts(records());
+    std::sort(starts.begin(), starts.end(), standin::createdBefore);
+    QStringList started;
+    for (const standin::Start& start : starts)
+        started.append(start.core);
+    QCOMPARE(started, cores);
+
+    // The runtime folder and its documents are the owner's alone.
+    const QFileInfo singBoxConfig(starts.constLast().configPath);
+    const QString folder = singBoxConfig.absolutePath();
+    QVERIFY2(QFileInfo(folder).fileName().startsWith(QLatin1String("OrvikVPN-runtime-")),
+             qPrintable(folder));
+    QCOMPARE(QFileInfo(folder).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+    const QFileDevice::Permissions folderPermissions = QFile::permissions(folder);
+    QCOMPARE(folderPermissions & kGroupOrOther, QFileDevice::Permissions());
+    QVERIFY(folderPermissions.testFlags(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                        QFileDevice::ExeOwner));
+    QStringList expectedFiles{QStringLiteral("sing-box.json")};
+    if (kind == QLatin1String("vless"))
+        expectedFiles.prepend(QStringLiteral("xray.json"));
+    expectedFiles.sort();
+    QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name), expectedFiles);
+    for (const QString& file : expectedFiles) {
+        const QFileDevice::Permissions permissions =
+            QFile::permissions(folder + QLatin1Char('/') + file);
+        QCOMPARE(permissions & kGroupOrOther, QFileDevice::Permissions());
+        QCOMPARE(permissions &
+                     (QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner),
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+
+    // The cores were given the ports the session reported.
+    const QJsonObject singBox = readDocument(singBoxConfig.absoluteFilePath());
+    QCOMPARE(tagged(singBox, "inbounds", "check-in").value(QLatin1String("listen_port")).toInt(),
+             int(log.readyPort));
+    if (kind == QLatin1String("vless")) {
+        const QJsonObject xray = readDocument(starts.constFirst().configPath);
+        QCOMPARE(
+            tagged(xray, "inbounds", "local-socks").value(QLatin1String("port")).toInt(),
+            tagged(singBox, "outbounds", "vpn-out").value(QLatin1String("server_port")).toInt());
+    }
+#ifdef Q_OS_LINUX
+    for (const standin::Start& start : starts)
+        QCOMPARE(start.parentDeathSignal, 9); // SIGKILL
+#endif
+
+    session.stop();
+    QCOMPARE(log.events, (QStringList{"ready", "stopped"}));
+    QVERIFY(!session.isRunning());
+    QCOMPARE(session.socksPort(), quint16(0));
+    QVERIFY(!QFileInfo::exists(folder));
+    for (const standin::Start& start : starts)
+        QVERIFY(standin::processGone(start.pid));
+}
+
+void TestTunnelSession::checkSucceedsThroughCores_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QStringList>("connects");
+
+    const QString host = httpsCheckUrls().at(0).host();
+    QTest::newRow("Hysteria2") << "hysteria2"
+                               << QStringList{
+                                      QStringLiteral("sing-box\tdomain\t%1\t443").arg(host)};
+    QTest::newRow("VLESS") << "vless"
+                           << QStringList{QStringLiteral("sing-box\tdomain\t%1\t443").arg(host),
+                                          QStringLiteral("xray\tdomain\t%1\t443").arg(host)};
+}
+
+void TestTunnelSession::checkSucceedsThroughCores()
+{
+    QFETCH(QString, kind);
+    QFETCH(QStringList, connects);
+
+    const QString host = httpsCheckUrls().at(0).host();
+    HttpsTestServer server({host});
+    server.setResponse("/generate_204", HttpsTestResponse{204, {}, {}});
+    QVERIFY2(server.start(), qPrintable(server.errorText()));
+    qputenv(standin::kHosts, standin::hostMapEntry(host, 443, server.port()).toLatin1());
+
+    TunnelSession session(QCoreApplication::applicationDirPath());
+    SignalLog log(session);
+    session.start(profileOfKind(kind, QStringLiteral("127.0.0.1")), {});
+    QVERIFY2(log.waitFor(QStringLiteral("ready"), 10000), qPrintable(log.error));
+
+    HttpsCheck check(log.readyPort);
+    QSignalSpy finished(&check, &HttpsCheck::finished);
+    check.start();
+    QVERIFY(finished.wait(15000));
+    QCOMPARE(finished.at(0).at(1).toString(), QString());
+    QVERIFY(finished.at(0).at(0).toInt() >= 1);
+    QCOMPARE(server.requestCount(), 1);
+    QCOMPARE(server.requests().at(0).header("Host"), host.toLatin1());
+    QStringList received = standin::readConnects(records());
+    received.sort();
+    QCOMPARE(received, connects);
+}
+
+void TestTunnelSession::failure_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("cores");
+    QTest::addColumn<bool>("adapterUsable");
+    QTest::addColumn<QByteArray>("faultVariable");
+    QTest::addColumn<QByteArray>("faultValue");
+    QTest::addColumn<bool>("printSecrets");
+    QTest::addColumn<bool>("readyFirst");
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<QString>("detail");
+
+    const QString local = QStringLiteral("127.0.0.1");
+    const QString coreMissing =
+        QStringLiteral("Не найдено VPN-ядро. Восстановите установку приложения.");
+    const QString coreStopped = QStringLiteral("VPN-ядро остановилось. ");
+    const QString cannotStart = QStringLiteral("Не удалось запустить VPN-ядро: ");
+    const QString noIpv4 = QStringLiteral("DNS не вернул IPv4-адрес VPN-сервера: ");
+
+    QTest::newRow("no usable adapter")
+        << "vless" << local << "both" << false << QByteArray() << QByteArray() << false << false
+        << "Не найдено подключение Wi-Fi или Ethernet с доступом в интернет." << QString();
+    QTest::newRow("sing-box missing") << "hysteria2" << local << "xray only" << true << QByteArray()
+                                      << QByteArray() << false << false << coreMissing << QString();
+    QTest::newRow("Xray missing for VLESS")
+        << "vless" << local << "sing-box only" << true << QByteArray() << QByteArray() << false
+        << false << coreMissing << QString();
+    QTest::newRow("lookup answers IPv6 only") << "vless"
+                                              << "::1"
+                                              << "both" << true << QByteArray() << QByteArray()
+                                              << false << false << noIpv4 + "::1" << QString();
+    QTest::newRow("lookup finds nothing")
+        << "hysteria2"
+        << "orvik-no-such-host.invalid"
+        << "both" << true << QByteArray() << QByteArray() << false << false
+        << noIpv4 + "orvik-no-such-host.invalid" << QString();
+    // Nobody, not even root, can make a folder in /proc.
+    QTest::newRow("no runtime folder")
+        << "vless" << local << "both" << true << QByteArray("TMPDIR") << QByteArray("/proc")
+        << false << false << "Не удалось подготовить локальный VPN." << QString();
+    QTest::newRow("sing-box cannot be started")
+        << "hysteria2" << local << "sing-box not executable" << true << QByteArray() << QByteArray()
+        << false << false << cannotStart << "Permission denied";
+    QTest::newRow("Xray cannot be started")
+        << "vless" << local << "xray not executable" << true << QByteArray() << QByteArray()
+        << false << false << cannotStart << "Permission denied";
+    QTest::newRow("sing-box exits before ready")
+        << "vless" << local << "both" << true << QByteArray(standin::kExitAtOnce)
+        << QByteArray("sing-box:FATAL sing-box gave up") << false << false << coreStopped
+        << "FATAL sing-box gave up";
+    QTest::newRow("Xray exits before ready")
+        << "vless" << local << "both" << true << QByteArray(standin::kExitAtOnce)
+        << QByteArray("xray:Failed to start: xray gave up") << false << false << coreStopped
+        << "xray gave up";
+    QTest::newRow("sing-box exits after ready")
+        << "hysteria2" << local << "both" << true << QByteArray(standin::kExitAfter)
+        << QByteArray("sing-box:800") << false << true << coreStopped
+        << "exiting after the asked delay";
+    QTest::newRow("Xray exits after ready")
+        << "vless" << local << "both" << true << QByteArray(standin::kExitAfter)
+        << QByteArray("xray:800") << false << true << coreStopped
+        << "exiting after the asked delay";
+    QTest::newRow("credentials printed by a core are hidden")
+        << "vless" << local << "both" << true << QByteArray(standin::kExitAtOnce)
+        << QByteArray("sing-box") << true << false << coreStopped << "[скрыто]";
+    QTest::newRow("port never opens: 10 s limit")
+        << "hysteria2" << local << "both" << true << QByteArray(standin::kNoListen)
+        << QByteArray("sing-box") << false << false << "VPN не запустился за 10 секунд. "
+        << "not listening, as asked";
+}
+
+void TestTunnelSession::failure()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, host);
+    QFETCH(QString, cores);
+    QFETCH(bool, adapterUsable);
+    QFETCH(QByteArray, faultVariable);
+    QFETCH(QByteArray, faultValue);
+    QFETCH(bool, printSecrets);
+    QFETCH(bool, readyFirst);
+    QFETCH(QString, prefix);
+    QFETCH(QString, detail);
+
+    if (!adapterUsable)
+        setAdapterSource([] {
+            return PhysicalAdapter{QString(), QString(), QStringLiteral("10.0.0.1")};
+        });
+    if (!faultVariable.isEmpty())
+        qputenv(faultVariable.constData(), faultValue);
+    const ServerProfile profile = profileOfKind(kind, host);
+    if (printSecrets) {
+        qputenv(standin::kPrint, ("sing-box:uri " + profile.uri + " password " +
+                                  profile.credential + " key " + profile.publicKey)
+                                     .toUtf8());
+    }
+    const QString appDir =
+        cores == QLatin1String("both") ? QCoreApplication::applicationDirPath() : coreFolder(cores);
+
+    TunnelSession session(appDir);
+    SignalLog log(session);
+    session.start(profile, {});
+    QVERIFY(log.waitFor(QStringLiteral("failed"), 20000));
+    QTest::qWait(50);
+
+    QStringList expected{QStringLiteral("stopped"), QStringLiteral("failed")};
+    if (readyFirst)
+        expected.prepend(QStringLiteral("ready"));
+    QCOMPARE(log.events, expected);
+    QVERIFY2(log.error.startsWith(prefix), qPrintable(log.error));
+    if (detail.isEmpty())
+        QCOMPARE(log.error, prefix);
+    else
+        QVERIFY2(log.error.contains(detail), qPrintable(log.error));
+    if (printSecrets) {
+        for (const QString& secret : {profile.uri, profile.credential, profile.publicKey})
+            QVERIFY2(!log.error.contains(secret), qPrintable(log.error));
+    }
+    QVERIFY(!session.isRunning());
+    QCOMPARE(session.socksPort(), quint16(0));
+    verifyRuntimeFoldersGone();
+    for (const standin::Start& start : standin::readStarts(records()))
+        QVERIFY(standin::processGone(start.pid));
+}
+
+void TestTunnelSession::staleLookupIgnored_data()
+{
+    QTest::addColumn<bool>("newerStart");
+    QTest::newRow("answer after stop") << false;
+    QTest::newRow("answer after a newer start") << true;
+}
+
+// A VLESS start by name whose answer comes too late must not launch Xray.
+void TestTunnelSession::staleLookupIgnored()
+{
+    QFETCH(bool, newerStart);
+
+    TunnelSession session(QCoreApplication::applicationDirPath());
+    SignalLog log(session);
+    session.start(vlessProfile(QStringLiteral("localhost")), {});
+    if (newerStart)
+        session.start(hysteria2Profile(QStringLiteral("127.0.0.1")), {});
+    else
+        session.stop();
+    QCOMPARE(log.events, QStringList{"stopped"});
+
+    QTest::qWait(1500);
+    const QList<standin::Start> starts = standin::readStarts(records());
+    if (newerStart) {
+        QCOMPARE(log.events, (QStringList{"stopped", "ready"}));
+        QCOMPARE(starts.size(), 1);
+        QCOMPARE(starts.at(0).core, QStringLiteral("sing-box"));
+        session.stop();
+    } else {
+        QCOMPARE(log.events, QStringList{"stopped"});
+        QVERIFY(starts.isEmpty());
+    }
+    QVERIFY(!session.isRunning());
+}
+
+void TestTunnelSession::stopWhileLaunchingAndWhenIdle()
+{
+    qputenv(standin::kListenAfter, "sing-box:5000");
+    TunnelSession session(QCoreApplication::applicationDirPath());
+    SignalLog log(session);
+    session.stop();
+    QVERIFY(log.events.isEmpty());
+
+    session.start(vlessProfile(QStringLiteral("127.0.0.1")), {});
+    QVERIFY(QTest::qWaitFor([this] { return standin::readStarts(records()).size() == 2; }, 10000));
+    const QList<standin::Start> starts = standin::readStarts(records());
+    QVERIFY(QFileInfo::exists(QFileInfo(starts.at(0).configPath).absolutePath()));
+    session.stop();
+    QCOMPARE(log.events, QStringList{"stopped"});
+    verifyRuntimeFoldersGone();
+    for (const standin::Start& start : starts)
+        QVERIFY(standin::processGone(start.pid));
+
+    session.stop();
+    QCOMPARE(log.events, QStringList{"stopped"});
+}
+
+void TestTunnelSession::startWhileUpStopsTheOldRunFirst()
+{
+    TunnelSession session(QCoreApplication::applicationDirPath());
+    SignalLog log(session);
+    session.start(vlessProfile(QStringLiteral("127.0.0.1")), {});
+    QVERIFY2(log.waitFor(QStringLiteral("ready"), 10000), qPrintable(log.error));
+    const QList<standin::Start> first = standin::readStarts(records());
+
+    QObject::connect(&session, &TunnelSession::stopped, &log, [&first] {
+        // When the old run reports its end, its cores are already gone.
+        for (const standin::Start& start : first)
+            QVERIFY(standin::processGone(start.pid));
+    });
+    session.start(hysteria2Profile(QStringLiteral("127.0.0.1")), {});
+    QCOMPARE(log.events, (QStringList{"ready", "stopped"}));
+    QVERIFY(QTest::qWaitFor([&log] { return log.events.size() == 3; }, 10000));
+    QCOMPARE(log.events, (QStringList{"ready", "stopped", "ready"}));
+    session.stop();
+}
+
+void TestTunnelSession::coreIgnoringTerminateIsKilled_data()
+{
+    QTest::addColumn<QByteArray>("core");
+    QTest::newRow("sing-box") << QByteArray("sing-box");
+    QTest::newRow("Xray") << QByteArray("xray");
+}
+
+void TestTunnelSession::coreIgnoringTerminateIsKilled()
+{
+    QFETCH(QByteArray, core);
+    qputenv(standin::kIgnoreTerm, core);
+
+    TunnelSession session(QCoreApplication::applicationDirPath());
+    SignalLog log(session);
+    session.start(vlessProfile(QStringLiteral("127.0.0.1")), {});
+    QVERIFY2(log.waitFor(QStringLiteral("ready"), 10000), qPrintable(log.error));
+    const QList<standin::Start> starts = standin::readStarts(records());
+    QCOMPARE(starts.size(), 2);
+
+    QElapsedTimer clock;
+    clock.start();
+    session.stop();
+    // It had its 600 ms to end by itself before the kill.
+    QVERIFY2(clock.elapsed() >= 590, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(log.events, (QStringList{"ready", "stopped"}));
+    for (const standin::Start& start : starts)
+        QVERIFY(standin::processGone(start.pid));
+    verifyRuntimeFoldersGone();
+}
+
+void TestTunnelSession::coresDieWithKilledClient_data()
+{
+    QTest::addColumn<bool>("coresLoseParentDeathSignal");
+    QTest::newRow("parent-death signal") << false;
+    // As a core with file capabilities does at exec: only the watchdog is left.
+    QTest::newRow("watchdog") << true;
+}
+
+void TestTunnelSession::coresDieWithKilledClient()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("Linux process lifetime");
+#endif
+    QFETCH(bool, coresLoseParentDeathSignal);
+    if (coresLoseParentDeathSignal)
+        qputenv(standin::kClearParentDeathSignal, "all");
+
+    QProcess client;
+    client.start(QCoreApplication::applicationDirPath() + QStringLiteral("/session_orphan_helper"));
+    QVERIFY(client.waitForStarted());
+    QVERIFY(QTest::qWaitFor(
+        [&client] {
+            client.waitForReadyRead(50);
+            return client.peek(4096).contains("ready") || client.state() == QProcess::NotRunning;
+        },
+        10000));
+    QVERIFY2(client.peek(4096).startsWith("ready"), client.peek(4096));
+
+    const QList<standin::Start> starts = standin::readStarts(records());
+    QCOMPARE(starts.size(), 2);
+    QList<qint64> watched;
+    for (const standin::Start& start : starts) {
+        QCOMPARE(start.parentDeathSignal, coresLoseParentDeathSignal ? 0 : 9);
+        const QList<qint64> watchdogs = standin::childProcesses(start.pid);
+        QCOMPARE(watchdogs.size(), 1);
+        watched << start.pid << watchdogs;
+    }
+
+    client.kill(); // SIGKILL: no clean-up of any kind in the client
+    QVERIFY(client.waitForFinished());
+    QTest::qWait(1000);
+    QList<qint64> survivors;
+    for (const qint64 pid : watched) {
+        if (!standin::processGone(pid))
+            survivors.append(pid);
+    }
+    for (const qint64 pid : survivors)
+        standin::killProcess(pid);
+    // A killed client cannot remove its runtime folder; the test does.
+    QDir(QFileInfo(starts.at(0).configPath).absolutePath()).removeRecursively();
+    QVERIFY2(survivors.isEmpty(), qPrintable(QString::number(survivors.value(0))));
+}
+
+ORVIK_TEST_MAIN(TestTunnelSession, QCoreApplication)
+#include "tst_tunnelsession.moc"

@@ -1,0 +1,272 @@
+// The status file: its document, its atomic replacement and when the controller writes it.
+
+#include "controller/controller.h"
+#include "status/statusfile.h"
+#include "tests/support/testenv.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <thread>
+
+class ControllerTestAccess
+{
+public:
+    static void setConnectionFlags(Controller& c, bool connected, bool connecting)
+    {
+        c.m_connected = connected;
+        c.m_connecting = connecting;
+    }
+    static void setLastError(Controller& c, const QString& text) { c.m_lastError = text; }
+};
+
+namespace {
+
+QVariantMap entry(const QString& name, int latency, bool pinging, const QString& checkError)
+{
+    return {{QStringLiteral("name"), name},
+            {QStringLiteral("endpoint"), name + QStringLiteral(".example:443")},
+            {QStringLiteral("uri"), QStringLiteral("vless://secret-id@") + name +
+                                        QStringLiteral(".example:443#") + name},
+            {QStringLiteral("countryCode"), QStringLiteral("NL")},
+            {QStringLiteral("protocol"), QStringLiteral("VLESS · TCP · REALITY")},
+            {QStringLiteral("latency"), latency},
+            {QStringLiteral("pinging"), pinging},
+            {QStringLiteral("checkError"), checkError}};
+}
+
+QJsonObject readDocument(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+QStringList sortedKeys(const QJsonObject& object)
+{
+    QStringList keys = object.keys();
+    keys.sort();
+    return keys;
+}
+
+} // namespace
+
+class StatusFileTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void documentHasExactMembersAndTypes();
+    void missingEntryKeysGiveEmptyValues();
+    void emptyListGivesEmptyProfiles();
+    void missingFolderIsCreated();
+    void readerNeverSeesAHalfWrittenFile();
+    void controllerWritesOnStatusAndListChangesOnly();
+    void quittingLeavesTheConnectionFlagsFalse_data();
+    void quittingLeavesTheConnectionFlagsFalse();
+};
+
+void StatusFileTest::init()
+{
+    QFile::remove(statusFilePath());
+}
+
+void StatusFileTest::documentHasExactMembersAndTypes()
+{
+    StatusSnapshot snapshot;
+    snapshot.version = QStringLiteral("0.3.1");
+    snapshot.time = QDateTime(QDate(2025, 3, 4), QTime(5, 6, 7, 890), Qt::UTC);
+    snapshot.connected = true;
+    snapshot.connecting = false;
+    snapshot.status = QStringLiteral("Подключено");
+    snapshot.error = QStringLiteral("подробности");
+    snapshot.selected = QStringLiteral("one");
+    snapshot.servers = {entry(QStringLiteral("one"), 182, false, QString()),
+                        entry(QStringLiteral("two"), -1, false, QStringLiteral("Таймаут")),
+                        entry(QStringLiteral("three"), -2, true, QString())};
+
+    const QJsonObject root = statusDocument(snapshot);
+    QCOMPARE(sortedKeys(root), QStringList({"connected", "connecting", "error", "profiles",
+                                            "selected", "status", "time", "version"}));
+    QCOMPARE(root.value("version"), QJsonValue(QStringLiteral("0.3.1")));
+    QCOMPARE(root.value("time"), QJsonValue(QStringLiteral("2025-03-04T05:06:07Z")));
+    QCOMPARE(root.value("connected"), QJsonValue(true));
+    QCOMPARE(root.value("connecting"), QJsonValue(false));
+    QCOMPARE(root.value("status"), QJsonValue(QStringLiteral("Подключено")));
+    QCOMPARE(root.value("error"), QJsonValue(QStringLiteral("подробности")));
+    QCOMPARE(root.value("selected"), QJsonValue(QStringLiteral("one")));
+
+    const QJsonArray profiles = root.value("profiles").toArray();
+    QCOMPARE(profiles.size(), 3);
+    const QStringList names = {"one", "two", "three"};
+    const QList<int> latencies = {182, -1, -2};
+    for (int i = 0; i < profiles.size(); ++i) {
+        const QJsonObject profile = profiles.at(i).toObject();
+        QCOMPARE(sortedKeys(profile),
+                 QStringList({"checking", "endpoint", "error", "https_ms", "name", "protocol"}));
+        QCOMPARE(profile.value("name"), QJsonValue(names.at(i)));
+        QCOMPARE(profile.value("protocol"), QJsonValue(QStringLiteral("VLESS · TCP · REALITY")));
+        QCOMPARE(profile.value("endpoint"), QJsonValue(names.at(i) + QStringLiteral(".example:443")));
+        QVERIFY(profile.value("https_ms").isDouble());
+        QCOMPARE(profile.value("https_ms").toInt(-100), latencies.at(i));
+        QVERIFY(profile.value("checking").isBool());
+        QVERIFY(profile.value("error").isString());
+    }
+    QCOMPARE(profiles.at(1).toObject().value("error"), QJsonValue(QStringLiteral("Таймаут")));
+    QCOMPARE(profiles.at(2).toObject().value("checking"), QJsonValue(true));
+
+    // Written indented, and the URI with its credential never leaves the entry.
+    const QString path = testenv::home() + QStringLiteral("/document/client-status.json");
+    QVERIFY(saveStatusFile(path, root));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    QVERIFY(text.contains("\n    \"connected\": true"));
+    QVERIFY(!text.contains("secret-id"));
+    QCOMPARE(QJsonDocument::fromJson(text).object(), root);
+}
+
+void StatusFileTest::missingEntryKeysGiveEmptyValues()
+{
+    StatusSnapshot snapshot;
+    snapshot.servers = {QVariantMap{{QStringLiteral("name"), QStringLiteral("bare")}}};
+    const QJsonObject profile = statusDocument(snapshot).value("profiles").toArray().at(0).toObject();
+    QCOMPARE(profile.value("protocol"), QJsonValue(QString()));
+    QCOMPARE(profile.value("endpoint"), QJsonValue(QString()));
+    QCOMPARE(profile.value("https_ms"), QJsonValue(0));
+    QCOMPARE(profile.value("checking"), QJsonValue(false));
+    QCOMPARE(profile.value("error"), QJsonValue(QString()));
+}
+
+void StatusFileTest::emptyListGivesEmptyProfiles()
+{
+    Controller controller;
+    controller.setStatus(QStringLiteral("Проверка"));
+    const QJsonObject root = readDocument(statusFilePath());
+    QVERIFY(root.value("profiles").isArray());
+    QCOMPARE(root.value("profiles").toArray().size(), 0);
+    QCOMPARE(root.value("selected"), QJsonValue(QStringLiteral("Выберите сервер")));
+    QCOMPARE(root.value("status"), QJsonValue(QStringLiteral("Проверка")));
+    QCOMPARE(root.value("version"), QJsonValue(QCoreApplication::applicationVersion()));
+    const QDateTime time = QDateTime::fromString(root.value("time").toString(), Qt::ISODate);
+    QVERIFY(time.isValid());
+    QVERIFY(qAbs(time.secsTo(QDateTime::currentDateTimeUtc())) < 60);
+}
+
+void StatusFileTest::missingFolderIsCreated()
+{
+    const QString folder = QFileInfo(statusFilePath()).absolutePath();
+    QVERIFY(QDir(folder).removeRecursively());
+    QVERIFY(!QFileInfo::exists(folder));
+    Controller controller;
+    emit controller.serversChanged();
+    QVERIFY(QFileInfo::exists(statusFilePath()));
+    QCOMPARE(readDocument(statusFilePath()).size(), 8);
+}
+
+void StatusFileTest::readerNeverSeesAHalfWrittenFile()
+{
+    const QString path = statusFilePath();
+    // Documents of very different sizes, so a torn read could not pass for a whole one.
+    QVariantList big;
+    for (int i = 0; i < 200; ++i)
+        big << entry(QStringLiteral("server-%1").arg(i), i, i % 2 == 0, QString());
+    StatusSnapshot small;
+    small.status = QStringLiteral("small");
+    StatusSnapshot large = small;
+    large.status = QStringLiteral("large");
+    large.servers = big;
+    QVERIFY(saveStatusFile(path, statusDocument(small)));
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> reads{0};
+    std::atomic<int> broken{0};
+    std::thread reader([&] {
+        while (!stop.load()) {
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly)) {
+                ++broken; // the file must always be there
+                continue;
+            }
+            QJsonParseError error;
+            const QJsonObject root = QJsonDocument::fromJson(file.readAll(), &error).object();
+            const QString status = root.value("status").toString();
+            const qsizetype profiles = root.value("profiles").toArray().size();
+            if (error.error != QJsonParseError::NoError ||
+                !((status == "small" && profiles == 0) || (status == "large" && profiles == 200)))
+                ++broken;
+            ++reads;
+        }
+    });
+    for (int i = 0; i < 300; ++i)
+        saveStatusFile(path, statusDocument(i % 2 ? large : small));
+    stop = true;
+    reader.join();
+    QVERIFY2(reads > 20, qPrintable(QString::number(reads)));
+    QCOMPARE(broken.load(), 0);
+}
+
+void StatusFileTest::controllerWritesOnStatusAndListChangesOnly()
+{
+    Controller controller;
+    QVERIFY(!QFile::exists(statusFilePath()));
+    controller.installServerList({entry(QStringLiteral("one"), -2, false, QString()),
+                                  entry(QStringLiteral("two"), -2, false, QString())},
+                                 QString());
+    emit controller.serversChanged();
+    QCOMPARE(readDocument(statusFilePath()).value("profiles").toArray().size(), 2);
+
+    // A new selection alone does not rewrite the file.
+    QVERIFY(QFile::remove(statusFilePath()));
+    controller.setSelectedRow(1);
+    QVERIFY(!QFile::exists(statusFilePath()));
+
+    ControllerTestAccess::setLastError(controller, QStringLiteral("core exited"));
+    controller.setStatus(QStringLiteral("Ошибка подключения"));
+    const QJsonObject root = readDocument(statusFilePath());
+    QCOMPARE(root.value("status"), QJsonValue(QStringLiteral("Ошибка подключения")));
+    QCOMPARE(root.value("error"), QJsonValue(QStringLiteral("core exited")));
+    QCOMPARE(root.value("selected"), QJsonValue(QStringLiteral("two")));
+}
+
+void StatusFileTest::quittingLeavesTheConnectionFlagsFalse_data()
+{
+    QTest::addColumn<bool>("byShutdown");
+    QTest::newRow("shutdown") << true;
+    QTest::newRow("destruction") << false;
+}
+
+void StatusFileTest::quittingLeavesTheConnectionFlagsFalse()
+{
+    QFETCH(bool, byShutdown);
+    {
+        Controller controller;
+        ControllerTestAccess::setConnectionFlags(controller, true, false);
+        controller.setStatus(QStringLiteral("Подключено"));
+        QCOMPARE(readDocument(statusFilePath()).value("connected"), QJsonValue(true));
+        if (byShutdown) {
+            controller.shutdown();
+            const QJsonObject root = readDocument(statusFilePath());
+            QCOMPARE(root.value("connected"), QJsonValue(false));
+            QCOMPARE(root.value("connecting"), QJsonValue(false));
+            ControllerTestAccess::setConnectionFlags(controller, false, true);
+            controller.setStatus(QStringLiteral("Подключение..."));
+            QCOMPARE(readDocument(statusFilePath()).value("connecting"), QJsonValue(true));
+        }
+    }
+    const QJsonObject root = readDocument(statusFilePath());
+    QCOMPARE(root.value("connected"), QJsonValue(false));
+    QCOMPARE(root.value("connecting"), QJsonValue(false));
+}
+
+ORVIK_TEST_MAIN(StatusFileTest, QApplication)
+#include "tst_statusfile.moc"
