@@ -55,6 +55,16 @@ int main(int argc, char* argv[])
     // belongs to a client that was killed; it still holds the profile's secrets.
     removeStaleRuntimeFolders(QDir::tempPath());
 
+    // A stop signal that arrives while the window is still loading is served once the event
+    // loop runs, and then ends the client the tray's way, like any later one.
+    Tray* trayForSignals = nullptr;
+    installQuitSignalHandlers([&trayForSignals] {
+        if (trayForSignals)
+            trayForSignals->quit();
+        else
+            QCoreApplication::quit();
+    });
+
     qmlRegisterType<Controller>("OrvikVPN", 1, 0, "Controller");
     QQuickStyle::setStyle(QStringLiteral("Basic"));
 
@@ -89,6 +99,7 @@ int main(int argc, char* argv[])
     }
 
     Tray tray(icon, window);
+    trayForSignals = &tray;
 
     if (controller) {
         QObject::connect(&app, &QCoreApplication::aboutToQuit, controller, &Controller::shutdown);
@@ -102,7 +113,6 @@ int main(int argc, char* argv[])
         tray.attachController(controller);
     }
 
-    installQuitSignalHandlers([&tray] { tray.quit(); });
     tray.show();
     return QApplication::exec();
 }

@@ -3,6 +3,7 @@
 #include "controller/controller.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QApplication>
 #include <QMenu>
 #include <QQuickWindow>
@@ -32,6 +33,8 @@ Tray::Tray(const QIcon& icon, QQuickWindow* window)
                 if (reason == QSystemTrayIcon::DoubleClick || reason == QSystemTrayIcon::Trigger)
                     bringWindowForward();
             });
+    if (m_window)
+        m_window->installEventFilter(this);
 }
 
 Tray::~Tray()
@@ -71,6 +74,16 @@ void Tray::quit()
     if (m_window)
         m_window->setProperty("allowClose", true);
     QCoreApplication::quit();
+}
+
+bool Tray::eventFilter(QObject* watched, QEvent* event)
+{
+    // A desktop without a notification area (GNOME without its extension, for one) has no
+    // icon to bring a hidden window back or to quit from: closing the window quits there.
+    if (watched == m_window && event->type() == QEvent::Close &&
+        !m_window->property("allowClose").toBool() && !QSystemTrayIcon::isSystemTrayAvailable())
+        quit();
+    return QObject::eventFilter(watched, event);
 }
 
 QString Tray::toggleText() const

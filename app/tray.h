@@ -35,6 +35,9 @@ public:
     QSystemTrayIcon* trayIcon() const { return m_trayIcon; }
     QMenu* menu() const { return m_menu.get(); }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void updateTexts();
 

@@ -2,6 +2,18 @@
 # "/OrvikVPN/": qml/ holds the documents, qml/assets/ the pictures, font and icons.
 set(ORVIK_QML_ASSETS
     qml/assets/orvik.ico
+    qml/assets/orvik-app-icon.png
+    qml/assets/orvik-brand.png
+    qml/assets/hero.jpg
+    qml/assets/warsaw.jpg
+    qml/assets/amsterdam.jpg
+    qml/assets/coast.jpg
+    qml/assets/forest.jpg
+    qml/assets/Manrope.ttf
+    qml/assets/Manrope-SemiBold.ttf
+    qml/assets/Manrope-Bold.ttf
+    qml/assets/Manrope-ExtraBold.ttf
+    qml/assets/OFL.txt
 )
 foreach(asset IN LISTS ORVIK_QML_ASSETS)
     string(REGEX REPLACE "^qml/" "" alias "${asset}")

@@ -14,6 +14,8 @@ packages=(
     libsecret-1-dev libsodium-dev gnome-keyring dbus-x11
     # tests: a virtual display, screenshots, the window font, benchmarks, fuzzing
     xvfb xauth x11-utils imagemagick fonts-manrope libbenchmark-dev clang libclang-rt-14-dev
+    # the Linux desktop entry check
+    desktop-file-utils
     openssl
     # Windows checks: cross compiler and wine
     mingw-w64 g++-mingw-w64-x86-64-posix wine64

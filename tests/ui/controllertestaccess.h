@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+
+class Controller;
+
+// Puts the real controller into states that otherwise need a subscription, a live tunnel
+// or running programs, and emits the signals the window listens to.
+class ControllerTestAccess
+{
+public:
+    static void setServers(Controller& controller, const QVariantList& servers, int selectedRow = 0);
+    static void setServerField(Controller& controller, int row, const QString& key, const QVariant& value);
+    static void setConnecting(Controller& controller, bool connecting);
+    static void setConnected(Controller& controller, bool connected);
+    static void setSubscription(Controller& controller, const QString& notice, bool loading);
+    static void setLastError(Controller& controller, const QString& text);
+    static void setReconnectPending(Controller& controller, bool pending);
+    static bool reconnectPending(const Controller& controller);
+    static void setProcesses(Controller& controller, const QVariantList& processes,
+                             const QStringList& selected);
+    // Back to a fresh controller's state: no servers, idle, "Отключено", no notices.
+    static void reset(Controller& controller);
+};
