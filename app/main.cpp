@@ -6,8 +6,10 @@
 #include "controller/controller.h"
 #include "deployment.h"
 #include "routing/iconprovider.h"
+#include "session/runtimefolders.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -49,6 +51,9 @@ int main(int argc, char* argv[])
     case InstanceClaim::Serving:
         break;
     }
+    // No other client of this user runs now, so a runtime folder left in the temporary folder
+    // belongs to a client that was killed; it still holds the profile's secrets.
+    removeStaleRuntimeFolders(QDir::tempPath());
 
     // A stop signal that arrives while the window is still loading is served once the event
     // loop runs, and then ends the client the tray's way, like any later one.

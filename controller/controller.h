@@ -128,6 +128,9 @@ private:
 
     // Latency checks.
     void processPingQueue();
+    // The result of the check running in `session`, for the server behind `uri`.
+    void onPingFinished(TunnelSession* session, const QString& uri, int milliseconds,
+                        const QString& error);
 
     // Start-up, subscription and bootstrap redeem.
     void loadSettings();

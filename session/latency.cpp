@@ -1,21 +1,132 @@
 #include "controller/controller.h"
 
-// The latency queue arrives with the connection work.
+#include "profiles/profileuri.h"
+#include "session/httpscheck.h"
+
+#include <QCoreApplication>
+
+// Latency is the time of a real HTTPS request through each server, measured in a temporary
+// session of its own, one server at a time.
+
+namespace {
+
+constexpr int kPauseBetweenChecksMs = 100;
+
+const QString kUri = QStringLiteral("uri");
+const QString kPinging = QStringLiteral("pinging");
+const QString kLatency = QStringLiteral("latency");
+const QString kCheckError = QStringLiteral("checkError");
+
+// Writes one result into every entry for that server; false when none matched.
+bool writeResult(QVariantList& servers, const QString& uri, int milliseconds, const QString& error)
+{
+    bool written = false;
+    for (QVariant& value : servers) {
+        QVariantMap entry = value.toMap();
+        if (entry.value(kUri).toString() != uri)
+            continue;
+        entry.insert(kPinging, false);
+        entry.insert(kLatency, milliseconds);
+        entry.insert(kCheckError, error);
+        value = entry;
+        written = true;
+    }
+    return written;
+}
+
+} // namespace
 
 void Controller::pingServer(int index)
 {
-    Q_UNUSED(index);
+    if (m_connecting || index < 0 || index >= m_servers.size())
+        return;
+    QVariantMap entry = m_servers.at(index).toMap();
+    // Already queued or running.
+    if (entry.value(kPinging).toBool())
+        return;
+    entry.insert(kPinging, true);
+    m_servers[index] = entry;
+    emit serversChanged();
+
+    m_pingQueue.append(entry.value(kUri).toString());
+    processPingQueue();
 }
 
 void Controller::pingAllServers()
 {
+    if (m_connecting)
+        return;
+    for (int i = 0; i < m_servers.size(); ++i)
+        pingServer(i);
 }
 
 void Controller::processPingQueue()
 {
+    if (m_pingSession)
+        return;
+    // While a connection is being set up the queue waits (connectVpn has emptied it anyway).
+    while (!m_pingQueue.isEmpty() && !m_connecting) {
+        const QString uri = m_pingQueue.takeFirst();
+        ServerProfile profile;
+        QString parseError;
+        if (!parseProfileUri(uri, profile, &parseError)) {
+            // Otherwise the entry would show a check that never ends.
+            if (writeResult(m_servers, uri, -1, parseError))
+                emit serversChanged();
+            continue;
+        }
+
+        auto* session = new TunnelSession(QCoreApplication::applicationDirPath(), this);
+        m_pingSession = session;
+        connect(session, &TunnelSession::failed, this, [this, session, uri](const QString& error) {
+            onPingFinished(session, uri, -1, error);
+        });
+        connect(session, &TunnelSession::ready, this, [this, session, uri](quint16 socksPort) {
+            auto* check = new HttpsCheck(socksPort, session);
+            connect(check, &HttpsCheck::finished, session,
+                    [this, session, uri](int milliseconds, const QString& error) {
+                        onPingFinished(session, uri, milliseconds, error);
+                    });
+            check->start();
+        });
+        // Check mode: no TUN adapter, no routing lists.
+        session->start(profile, TunnelOptions{});
+        return;
+    }
+}
+
+void Controller::onPingFinished(TunnelSession* session, const QString& uri, int milliseconds,
+                                const QString& error)
+{
+    // One result per session, and none from a session that was cancelled or replaced.
+    if (session->property("complete").toBool())
+        return;
+    if (m_pingSession.data() != session)
+        return;
+    session->setProperty("complete", true);
+
+    writeResult(m_servers, uri, milliseconds, error);
+    session->stop();
+    session->deleteLater();
+    m_pingSession.clear();
+    emit serversChanged();
+
+    QTimer::singleShot(kPauseBetweenChecksMs, this, &Controller::processPingQueue);
 }
 
 void Controller::cancelPings()
 {
     m_pingQueue.clear();
+    if (TunnelSession* session = m_pingSession.data()) {
+        disconnect(session, nullptr, this, nullptr);
+        session->stop();
+        session->deleteLater();
+        m_pingSession.clear();
+    }
+    for (QVariant& value : m_servers) {
+        QVariantMap entry = value.toMap();
+        entry.insert(kPinging, false);
+        value = entry;
+    }
+    emit serversChanged();
 }

@@ -4,6 +4,7 @@
 #include "config/singboxconfig.h"
 #include "config/xrayconfig.h"
 #include "session/redaction.h"
+#include "session/runtimefolders.h"
 
 #include <QDir>
 #include <QFile>
@@ -164,8 +165,7 @@ void TunnelSession::start(const ServerProfile& profile, const TunnelOptions& opt
 void TunnelSession::launch(const QString& serverAddress, const TunnelOptions& options)
 {
     const quint32 generation = m_generation;
-    m_runtimeDir = std::make_unique<QTemporaryDir>(QDir::tempPath() +
-                                                   QStringLiteral("/OrvikVPN-runtime-XXXXXX"));
+    m_runtimeDir = std::make_unique<QTemporaryDir>(runtimeFolderTemplate());
     m_socksPort = freeLocalPort();
     quint16 xrayPort = freeLocalPort();
     if (xrayPort == m_socksPort)

@@ -3,10 +3,15 @@
 // manual run of the client can be told to trust it (see tests/README.md); nothing installs it.
 // With --store-link the link is also saved (protected) as the current user's subscription, the
 // way a successful import leaves it, for windows without a link field.
+// The same server answers the connectivity check (/generate_204 with 204) under the check
+// hosts' names, so stand-in cores given the printed ORVIK_STANDIN_HOSTS let a manual run
+// connect all the way to "Подключено".
 //   build/tests/serve-subscription [--store-link] BODY_FILE CA_FILE [PORT] [DELAY_MS]
 #include "controller/settings.h"
 #include "controller/settingskeys.h"
+#include "session/httpscheck.h"
 #include "tests/support/httpstestserver.h"
+#include "tests/support/standin.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -34,7 +39,9 @@ int main(int argc, char** argv)
     }
     HttpsTestResponse response{200, {}, bodyFile.readAll(), args.value(4).toInt()};
 
-    HttpsTestServer server;
+    const QList<QUrl>& checkUrls = httpsCheckUrls();
+    HttpsTestServer server({checkUrls.at(0).host(), checkUrls.at(1).host()});
+    server.setResponse("/generate_204", HttpsTestResponse{204, {}, {}});
     if (!server.start()) {
         std::fprintf(stderr, "%s\n", qPrintable(server.errorText()));
         return 1;
@@ -71,6 +78,9 @@ int main(int argc, char** argv)
     }
     std::printf("%s\n", qPrintable(link));
     std::fflush(stdout);
+    std::fprintf(stderr, "for the stand-in cores: %s=%s,%s\n", standin::kHosts,
+                 qPrintable(standin::hostMapEntry(checkUrls.at(0).host(), 443, server.port())),
+                 qPrintable(standin::hostMapEntry(checkUrls.at(1).host(), 443, server.port())));
     QObject::connect(&server, &HttpsTestServer::requestReceived, &server, [&server] {
         const HttpsTestRequest request = server.requests().constLast();
         std::printf("%s %s %s User-Agent: %s\n",

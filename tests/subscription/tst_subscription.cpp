@@ -6,6 +6,7 @@
 #include "controller/settings.h"
 #include "controller/settingskeys.h"
 #include "profiles/profileuri.h"
+#include "session/httpscheck.h"
 #include "tests/support/cleartext.h"
 #include "tests/support/httpstestserver.h"
 #include "tests/support/standin.h"
@@ -158,7 +159,8 @@ private:
 
 void SubscriptionTest::initTestCase()
 {
-    m_server = std::make_unique<HttpsTestServer>();
+    // Also the first connectivity-check host, for the case that connects.
+    m_server = std::make_unique<HttpsTestServer>(QStringList{httpsCheckUrls().at(0).host()});
     QVERIFY2(m_server->start(), qPrintable(m_server->errorText()));
 }
 
@@ -454,19 +456,20 @@ void SubscriptionTest::readyOnlyWhileNoTunnelRuns()
     QVERIFY(importBody(*controller, "/sub/ready", lines({kA, kB})));
     QCOMPARE(controller->status(), QStringLiteral("Готово"));
 
-    ServerProfile profile;
-    QVERIFY(parseProfileUri(kA, profile));
-    QSignalSpy ready(&controller->tunnelSession(), &TunnelSession::ready);
-    controller->tunnelSession().start(profile, {});
-    QVERIFY(ready.wait(10000));
-    controller->setStatus(QStringLiteral("Подключено"));
+    // A real connection to kA, proven through the stand-ins against this server.
+    const QString checkHost = httpsCheckUrls().at(0).host();
+    m_server->setResponse("/generate_204", {204, {}, {}});
+    qputenv(standin::kHosts, standin::hostMapEntry(checkHost, 443, m_server->port()).toLatin1());
+    controller->connectVpn();
+    QVERIFY(QTest::qWaitFor([&] { return controller->isConnected(); }, 15000));
+    QCOMPARE(controller->status(), QStringLiteral("Подключено"));
 
     QVERIFY(importBody(*controller, "/sub/ready", lines({kA, kC})));
     QCOMPARE(uris(*controller), QStringList({kA, kC}));
     QVERIFY(controller->tunnelSession().isRunning());
     QCOMPARE(controller->status(), QStringLiteral("Подключено"));
 
-    controller->tunnelSession().stop();
+    controller->disconnectVpn();
     QVERIFY(importBody(*controller, "/sub/ready", lines({kA, kD})));
     QCOMPARE(controller->status(), QStringLiteral("Готово"));
 }

@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QUrl>
+
+#include "profiles/serverprofile.h"
 
 namespace testenv {
 
@@ -25,6 +28,24 @@ QStringList filesContainingAny(const QString& root, const QList<QByteArray>& nee
         }
     }
     return hits;
+}
+
+QList<QByteArray> profileSecrets(const ServerProfile& profile)
+{
+    QList<QByteArray> needles{profile.uri.toUtf8(), QUrl::toPercentEncoding(profile.uri)};
+    for (const QString& secret :
+         {profile.credential, profile.obfsPassword, profile.publicKey, profile.shortId}) {
+        if (!secret.isEmpty())
+            needles.append(secret.toUtf8());
+    }
+    return needles;
+}
+
+QList<QByteArray> linkSecrets(const QString& link)
+{
+    const QUrl url(link);
+    return {link.toUtf8(), QUrl::toPercentEncoding(link),
+            url.path().section(QLatin1Char('/'), -1).toUtf8()};
 }
 
 } // namespace testenv

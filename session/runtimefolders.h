@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+// A session keeps its core documents, which carry the profile's secrets, in a private
+// folder in the temporary folder: this prefix and six random letters or digits.
+inline constexpr char kRuntimeFolderPrefix[] = "OrvikVPN-runtime-";
+
+// QDir::tempPath() + "/OrvikVPN-runtime-XXXXXX", the template a session's folder is made from.
+QString runtimeFolderTemplate();
+
+// True for a name a session's folder can have.
+bool isRuntimeFolderName(const QString& name);
+
+// Removes the runtime folders a killed client of this user left directly in `tempFolder`:
+// only real folders (never a link, never through one) owned by this user and named like a
+// session's folder. Only call it when no other client of this user can be running.
+// Returns how many folders were removed.
+int removeStaleRuntimeFolders(const QString& tempFolder);
+
+// Platform part: `path` itself is a folder, not a link or other redirection, and belongs to
+// the user this process runs as.
+bool isOwnRealFolder(const QString& path);

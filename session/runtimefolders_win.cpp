@@ -1,0 +1,10 @@
+#include "session/runtimefolders.h"
+#include "session/runtimefolders_win32.h"
+
+#include <QDir>
+
+bool isOwnRealFolder(const QString& path)
+{
+    const QString native = QDir::toNativeSeparators(path);
+    return isFolderOfCurrentUser(reinterpret_cast<const wchar_t*>(native.utf16()));
+}

@@ -1,0 +1,218 @@
+// The real client executable, connected through the stand-in cores, ended the way the
+// tray's "Выйти" ends it.
+//
+// The client trusts only the system's certificate folders (Qt's OpenSSL backend reads
+// /etc/ssl/certs and ignores SSL_CERT_FILE/SSL_CERT_DIR), so it runs in a private mount
+// namespace in which that folder holds the test CA: nothing on the system changes. That
+// needs root (or another way to make a mount namespace); without it the test is skipped.
+
+#include "config/adapter.h"
+#include "controller/settings.h"
+#include "controller/settingskeys.h"
+#include "session/httpscheck.h"
+#include "status/statusfile.h"
+#include "tests/support/httpstestserver.h"
+#include "tests/support/standin.h"
+#include "tests/support/testenv.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QSettings>
+#include <QSslConfiguration>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+
+const QString kUri = QStringLiteral("hy2://Quit-Test-Secret@127.0.0.1:8443?sni=example.org#Quit");
+
+QJsonObject readStatusFile()
+{
+    QFile file(statusFilePath());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+bool hasTunInbound(const QString& configPath)
+{
+    QFile file(configPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QJsonObject document = QJsonDocument::fromJson(file.readAll()).object();
+    for (const QJsonValue& inbound : document.value(QLatin1String("inbounds")).toArray()) {
+        if (inbound.toObject().value(QLatin1String("type")).toString() == QLatin1String("tun"))
+            return true;
+    }
+    return false;
+}
+
+bool run(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+} // namespace
+
+class ClientQuitTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<HttpsTestServer> m_server;
+    QTemporaryDir m_scratch;
+    QString m_appDir;
+    QString m_certs;
+
+private slots:
+    void initTestCase();
+    void quitWhileConnectedStopsTheCores_data();
+    void quitWhileConnectedStopsTheCores();
+};
+
+void ClientQuitTest::initTestCase()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("unshare")).isEmpty() ||
+        !run(QStringLiteral("unshare"), {QStringLiteral("-m"), QStringLiteral("true")}))
+        QSKIP("no private mount namespace here (needs root): the client could not trust the "
+              "test CA");
+    // The executable picks the machine's own adapter; there is no switch for it.
+    if (!queryPhysicalAdapter().isUsable())
+        QSKIP("this machine has no usable Ethernet or Wi-Fi adapter for the client to bind to");
+
+    const QList<QUrl>& urls = httpsCheckUrls();
+    m_server = std::make_unique<HttpsTestServer>(QStringList{urls.at(0).host(), urls.at(1).host()});
+    m_server->setResponse("/generate_204", HttpsTestResponse{204, {}, {}});
+    m_server->setResponse("/s/quit", HttpsTestResponse{200, {}, kUri.toUtf8() + '\n'});
+    QVERIFY2(m_server->start(), qPrintable(m_server->errorText()));
+
+    // The application folder: the executable with the stand-ins beside it.
+    m_appDir = m_scratch.filePath(QStringLiteral("app"));
+    QVERIFY(QDir().mkpath(m_appDir));
+    QVERIFY(QFile::copy(QStringLiteral(ORVIK_CLIENT_EXE), m_appDir + QStringLiteral("/OrvikVPN")));
+    for (const char* core : {"sing-box", "xray"})
+        QVERIFY(
+            QFile::copy(QStringLiteral(ORVIK_STANDIN_EXE), m_appDir + u'/' + QLatin1String(core)));
+
+    // The certificate folder the client sees: the test CA alone.
+    m_certs = m_scratch.filePath(QStringLiteral("certs"));
+    QVERIFY(QDir().mkpath(m_certs));
+    bool written = false;
+    for (const QSslCertificate& ca : QSslConfiguration::defaultConfiguration().caCertificates()) {
+        if (!ca.subjectInfo(QSslCertificate::CommonName)
+                 .join(u' ')
+                 .contains(QLatin1String("OrvikVPN Test CA")))
+            continue;
+        QFile file(m_certs + QStringLiteral("/orvik-test-ca.pem"));
+        written = file.open(QIODevice::WriteOnly) && file.write(ca.toPem()) > 0;
+    }
+    QVERIFY(written);
+    QVERIFY(run(QStringLiteral("openssl"), {QStringLiteral("rehash"), m_certs}));
+}
+
+void ClientQuitTest::quitWhileConnectedStopsTheCores_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+void ClientQuitTest::quitWhileConnectedStopsTheCores()
+{
+    QFETCH(int, signalNumber);
+    // A cached subscription, protected through the same keyring the client will use.
+    QSettings().clear();
+    const QString link = QStringLiteral("https://127.0.0.1:%1/s/quit").arg(m_server->port());
+    QVERIFY(settings::writeSecrets({{settingskeys::subscription, link.toUtf8()},
+                                    {settingskeys::subscriptionCache, kUri.toUtf8() + '\n'}}));
+    QFile::remove(statusFilePath());
+
+    QTemporaryDir records;
+    QTemporaryDir temp;
+    // What a client killed earlier left behind, and a folder of another program.
+    const QString stale = temp.filePath(QStringLiteral("OrvikVPN-runtime-kiLLed"));
+    const QString unrelated = temp.filePath(QStringLiteral("OrvikVPN-runtime-other-program"));
+    QVERIFY(QDir().mkpath(stale));
+    QVERIFY(QDir().mkpath(unrelated));
+    QFile document(stale + QStringLiteral("/sing-box.json"));
+    QVERIFY(document.open(QIODevice::WriteOnly));
+    document.write(R"({"password": "old secret"})");
+    document.close();
+
+    const QList<QUrl>& urls = httpsCheckUrls();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("TMPDIR"), temp.path());
+    env.insert(QString::fromLatin1(standin::kRecord), records.path());
+    env.insert(QString::fromLatin1(standin::kHosts),
+               standin::hostMapEntry(urls.at(0).host(), 443, m_server->port()) + u',' +
+                   standin::hostMapEntry(urls.at(1).host(), 443, m_server->port()));
+    QProcess client;
+    client.setProcessEnvironment(env);
+    client.setProcessChannelMode(QProcess::ForwardedChannels);
+    client.start(
+        QStringLiteral("unshare"),
+        {QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"),
+         QStringLiteral("mount --bind \"$1\" /etc/ssl/certs && exec \"$2\" --connect-saved"),
+         QStringLiteral("sh"), m_certs, m_appDir + QStringLiteral("/OrvikVPN")});
+    QVERIFY(client.waitForStarted(5000));
+    const auto cleanup = qScopeGuard([&] {
+        if (client.state() != QProcess::NotRunning) {
+            client.kill();
+            client.waitForFinished(5000);
+        }
+        for (const standin::Start& start : standin::readStarts(records.path()))
+            standin::killProcess(start.pid);
+    });
+
+    // Connected means proven through the tunnel, and the status file says so.
+    QVERIFY2(QTest::qWaitFor(
+                 [] { return readStatusFile().value(QLatin1String("connected")).toBool(); }, 30000),
+             qPrintable(QJsonDocument(readStatusFile()).toJson()));
+    QCOMPARE(readStatusFile().value(QLatin1String("status")).toString(),
+             QStringLiteral("Подключено"));
+    QVERIFY(m_server->requestCount() >= 1);
+
+    // The killed client's folder went at start; the other one stays.
+    QVERIFY(!QFileInfo::exists(stale));
+    QVERIFY(QFileInfo::exists(unrelated));
+
+    // The connection's core is the one with a TUN inbound; latency checks after the list
+    // arrived may have started others beside it.
+    const QList<standin::Start> starts = standin::readStarts(records.path());
+    QString runtimeFolder;
+    for (const standin::Start& start : starts) {
+        if (!standin::processGone(start.pid) && hasTunInbound(start.configPath))
+            runtimeFolder = QFileInfo(start.configPath).absolutePath();
+    }
+    QVERIFY(!runtimeFolder.isEmpty());
+    QCOMPARE(QFileInfo(runtimeFolder).absolutePath(), QFileInfo(temp.path()).absoluteFilePath());
+
+    ::kill(pid_t(client.processId()), signalNumber);
+    QVERIFY(client.waitForFinished(10000));
+    QCOMPARE(client.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(client.exitCode(), 0);
+    for (const standin::Start& start : standin::readStarts(records.path()))
+        QVERIFY(standin::processGone(start.pid));
+    QVERIFY(!QFileInfo::exists(runtimeFolder));
+    const QJsonObject last = readStatusFile();
+    QCOMPARE(last.value(QLatin1String("connected")), QJsonValue(false));
+    QCOMPARE(last.value(QLatin1String("connecting")), QJsonValue(false));
+}
+
+ORVIK_TEST_MAIN(ClientQuitTest, QCoreApplication)
+#include "tst_clientquit.moc"
