@@ -10,8 +10,7 @@ bool hasConnectSavedSwitch(const QStringList& arguments)
 ConnectSavedTrigger::ConnectSavedTrigger(std::function<bool()> hasServers,
                                          std::function<void()> connect, QObject* parent)
     : QObject(parent), m_hasServers(std::move(hasServers)), m_connect(std::move(connect))
-{
-}
+{}
 
 void ConnectSavedTrigger::onServersChanged()
 {

@@ -104,9 +104,9 @@ int main(int argc, char* argv[])
     if (controller) {
         QObject::connect(&app, &QCoreApplication::aboutToQuit, controller, &Controller::shutdown);
         if (hasConnectSavedSwitch(QCoreApplication::arguments())) {
-            auto* trigger = new ConnectSavedTrigger(
-                [controller] { return !controller->servers().isEmpty(); },
-                [controller] { controller->connectVpn(); }, controller);
+            auto* trigger =
+                new ConnectSavedTrigger([controller] { return !controller->servers().isEmpty(); },
+                                        [controller] { controller->connectVpn(); }, controller);
             QObject::connect(controller, &Controller::serversChanged, trigger,
                              &ConnectSavedTrigger::onServersChanged);
         }

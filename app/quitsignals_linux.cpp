@@ -32,13 +32,12 @@ void installQuitSignalHandlers(std::function<void()> onQuit)
 
     auto* notifier =
         new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, notifier,
-                     [onQuit = std::move(onQuit)] {
-                         char buffer[16];
-                         while (::read(g_signalPipe[0], buffer, sizeof(buffer)) > 0) {
-                         }
-                         onQuit();
-                     });
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [onQuit = std::move(onQuit)] {
+        char buffer[16];
+        while (::read(g_signalPipe[0], buffer, sizeof(buffer)) > 0) {
+        }
+        onQuit();
+    });
 
     struct sigaction action = {};
     action.sa_handler = onSignal;

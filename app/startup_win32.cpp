@@ -1,6 +1,8 @@
 #include "app/startup_win32.h"
 
+// windows.h first: the shell headers need its types.
 #include <windows.h>
+
 #include <shellapi.h>
 #include <shobjidl.h>
 
@@ -39,8 +41,8 @@ bool isProcessElevated()
         return false;
     TOKEN_ELEVATION elevation{};
     DWORD returned = 0;
-    const BOOL ok = GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation),
-                                        &returned);
+    const BOOL ok =
+        GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &returned);
     CloseHandle(token);
     return ok && elevation.TokenIsElevated != 0;
 }
@@ -74,11 +76,12 @@ void setWindowIcons(void* hwnd)
         return;
     const HINSTANCE module = GetModuleHandleW(nullptr);
     const auto load = [module](int width, int height) {
-        return static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, width,
-                                             height, LR_DEFAULTCOLOR));
+        return static_cast<HICON>(
+            LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, width, height, LR_DEFAULTCOLOR));
     };
     if (HICON bigIcon = load(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON)))
-        SendMessageW(static_cast<HWND>(hwnd), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
+        SendMessageW(static_cast<HWND>(hwnd), WM_SETICON, ICON_BIG,
+                     reinterpret_cast<LPARAM>(bigIcon));
     if (HICON smallIcon = load(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON)))
         SendMessageW(static_cast<HWND>(hwnd), WM_SETICON, ICON_SMALL,
                      reinterpret_cast<LPARAM>(smallIcon));

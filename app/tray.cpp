@@ -3,8 +3,8 @@
 #include "controller/controller.h"
 
 #include <QAction>
-#include <QEvent>
 #include <QApplication>
+#include <QEvent>
 #include <QMenu>
 #include <QQuickWindow>
 #include <QSystemTrayIcon>

@@ -16,7 +16,7 @@ namespace linuxnet {
 
 namespace {
 
-constexpr int kArphrdEther = 1; // Ethernet and Wi-Fi alike
+constexpr int kArphrdEther = 1;   // Ethernet and Wi-Fi alike
 constexpr uint kRouteUp = 0x0001; // RTF_UP
 
 QString readTrimmed(const QString& path)
@@ -87,8 +87,8 @@ QList<AdapterCandidate> interfaceCandidates(const QString& sysfsNetRoot,
         if (readTrimmed(folder + QLatin1String("type")).toInt() == kArphrdEther) {
             const bool wireless = QFileInfo::exists(folder + QLatin1String("wireless")) ||
                                   QFileInfo::exists(folder + QLatin1String("phy80211"));
-            candidate.medium = wireless ? AdapterCandidate::Medium::Wireless
-                                        : AdapterCandidate::Medium::Ethernet;
+            candidate.medium =
+                wireless ? AdapterCandidate::Medium::Wireless : AdapterCandidate::Medium::Ethernet;
         }
         candidate.hardware = QFileInfo::exists(folder + QLatin1String("device"));
         candidate.ipv4Addresses = ipv4ByInterface.value(name);
@@ -99,10 +99,9 @@ QList<AdapterCandidate> interfaceCandidates(const QString& sysfsNetRoot,
                 routes.append(route);
         }
         // The kernel prefers the lowest metric; that route's gateway is the one in use.
-        std::stable_sort(routes.begin(), routes.end(),
-                         [](const DefaultRoute& a, const DefaultRoute& b) {
-                             return a.metric < b.metric;
-                         });
+        std::stable_sort(
+            routes.begin(), routes.end(),
+            [](const DefaultRoute& a, const DefaultRoute& b) { return a.metric < b.metric; });
         for (const DefaultRoute& route : routes)
             candidate.gateways.append(route.gateway);
         if (!routes.isEmpty())

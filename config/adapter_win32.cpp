@@ -3,7 +3,9 @@
 // winsock2.h must come before windows.h, or the IP Helper headers clash with winsock.h.
 #include <winsock2.h>
 #include <ws2tcpip.h>
+
 #include <windows.h>
+
 #include <iphlpapi.h>
 #include <netioapi.h>
 
@@ -67,9 +69,8 @@ std::vector<AdapterRecord> listIpv4Adapters()
         // One retry with the size the system asked for; a list that grows again meanwhile
         // is read on the next query.
         buffer.resize(size);
-        status = GetAdaptersAddresses(AF_INET, flags, nullptr,
-                                      reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()),
-                                      &size);
+        status = GetAdaptersAddresses(
+            AF_INET, flags, nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
     }
     if (status != NO_ERROR)
         return {};

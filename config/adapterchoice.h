@@ -11,13 +11,13 @@ struct AdapterCandidate
 {
     enum class Medium { Ethernet, Wireless, Other };
 
-    QString name;                // the friendly name (Windows) or interface name (Linux)
+    QString name; // the friendly name (Windows) or interface name (Linux)
     Medium medium = Medium::Other;
-    bool up = false;             // operational status
-    QStringList ipv4Addresses;   // dotted, in system order
-    QStringList gateways;        // dotted; an empty entry stands for a gateway that is not IPv4
-    quint32 metric = 0;          // the interface's own metric, before any penalty
-    bool hardware = false;       // a physical device is behind it
+    bool up = false;           // operational status
+    QStringList ipv4Addresses; // dotted, in system order
+    QStringList gateways;      // dotted; an empty entry stands for a gateway that is not IPv4
+    quint32 metric = 0;        // the interface's own metric, before any penalty
+    bool hardware = false;     // a physical device is behind it
 
     friend bool operator==(const AdapterCandidate&, const AdapterCandidate&) = default;
 };

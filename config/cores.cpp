@@ -12,6 +12,6 @@ QStringList coreArguments(const QString& configPath)
 
 QVersionNumber coreMinimumVersion(Core core)
 {
-    return QVersionNumber::fromString(QLatin1String(
-        core == Core::SingBox ? kSingBoxMinimumVersion : kXrayMinimumVersion));
+    return QVersionNumber::fromString(
+        QLatin1String(core == Core::SingBox ? kSingBoxMinimumVersion : kXrayMinimumVersion));
 }

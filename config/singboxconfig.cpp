@@ -26,9 +26,8 @@ QJsonObject tunnelOutbound(const ServerProfile& profile, const QString& serverAd
         {QStringLiteral("server"), serverAddress},
         {QStringLiteral("server_port"), profile.port},
         {QStringLiteral("password"), profile.credential},
-        {QStringLiteral("tls"),
-         QJsonObject{{QStringLiteral("enabled"), true},
-                     {QStringLiteral("server_name"), profile.sni}}},
+        {QStringLiteral("tls"), QJsonObject{{QStringLiteral("enabled"), true},
+                                            {QStringLiteral("server_name"), profile.sni}}},
     };
     if (!profile.obfsPassword.isEmpty()) {
         outbound.insert(QStringLiteral("obfs"),
@@ -67,8 +66,8 @@ QJsonObject inboundRule(const QString& inbound)
 } // namespace
 
 QJsonObject buildSingBoxConfig(const ServerProfile& profile, const QString& serverAddress,
-                               const PhysicalAdapter& adapter, quint16 checkPort,
-                               quint16 xrayPort, bool tunMode, const QStringList& bypassDomains,
+                               const PhysicalAdapter& adapter, quint16 checkPort, quint16 xrayPort,
+                               bool tunMode, const QStringList& bypassDomains,
                                const QStringList& appProcesses, bool includeMode)
 {
     const QJsonObject vpnOut = tunnelOutbound(profile, serverAddress, adapter, xrayPort);
@@ -153,9 +152,8 @@ QJsonObject buildSingBoxConfig(const ServerProfile& profile, const QString& serv
         {QStringLiteral("server_port"), 443},
         {QStringLiteral("path"), QStringLiteral("/dns-query")},
         {QStringLiteral("detour"), QStringLiteral("vpn-out")},
-        {QStringLiteral("tls"),
-         QJsonObject{{QStringLiteral("enabled"), true},
-                     {QStringLiteral("server_name"), kProxyDnsTlsName}}},
+        {QStringLiteral("tls"), QJsonObject{{QStringLiteral("enabled"), true},
+                                            {QStringLiteral("server_name"), kProxyDnsTlsName}}},
     };
     const QJsonObject dns{
         {QStringLiteral("servers"), QJsonArray{localDns, proxyDns}},

@@ -9,8 +9,8 @@
 
 // The whole sing-box document for a connection (tunMode) or a latency check.
 QJsonObject buildSingBoxConfig(const ServerProfile& profile, const QString& serverAddress,
-                               const PhysicalAdapter& adapter, quint16 checkPort,
-                               quint16 xrayPort, bool tunMode, const QStringList& bypassDomains,
+                               const PhysicalAdapter& adapter, quint16 checkPort, quint16 xrayPort,
+                               bool tunMode, const QStringList& bypassDomains,
                                const QStringList& appProcesses, bool includeMode);
 
 // A JSON array of the strings, in list order.

@@ -49,7 +49,7 @@ QJsonObject streamSettings(const ServerProfile& profile, const PhysicalAdapter& 
         {QStringLiteral("security"), profile.security},
     };
     stream.insert(profile.security == QLatin1String("reality") ? QStringLiteral("realitySettings")
-                                                                : QStringLiteral("tlsSettings"),
+                                                               : QStringLiteral("tlsSettings"),
                   securitySettings(profile));
 
     switch (profile.kind) {
@@ -151,9 +151,8 @@ QJsonObject buildXrayConfig(const ServerProfile& profile, const QString& serverA
                      {QStringLiteral("ip"), QStringLiteral("127.0.0.1")}}},
     };
     return {
-        {QStringLiteral("log"),
-         QJsonObject{{QStringLiteral("loglevel"), QStringLiteral("warning")},
-                     {QStringLiteral("access"), QStringLiteral("none")}}},
+        {QStringLiteral("log"), QJsonObject{{QStringLiteral("loglevel"), QStringLiteral("warning")},
+                                            {QStringLiteral("access"), QStringLiteral("none")}}},
         {QStringLiteral("inbounds"), QJsonArray{inbound}},
         {QStringLiteral("outbounds"), QJsonArray{outbound}},
     };

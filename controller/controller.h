@@ -33,8 +33,8 @@ class Controller : public QObject
     Q_PROPERTY(int selectedRow READ selectedRow WRITE setSelectedRow NOTIFY selectedChanged)
     Q_PROPERTY(QVariantList servers READ servers NOTIFY serversChanged)
     Q_PROPERTY(QVariantList processes READ processes NOTIFY processesChanged)
-    Q_PROPERTY(QString processFilter READ processFilter WRITE setProcessFilter NOTIFY
-                   processFilterChanged)
+    Q_PROPERTY(
+        QString processFilter READ processFilter WRITE setProcessFilter NOTIFY processFilterChanged)
     Q_PROPERTY(bool processBypassAvailable READ processBypassAvailable CONSTANT)
     Q_PROPERTY(QString processRouteMode READ processRouteMode WRITE setProcessRouteMode NOTIFY
                    processRouteModeChanged)

@@ -42,8 +42,7 @@ struct GObjectUnref
 {
     void operator()(gpointer object) const { g_object_unref(object); }
 };
-template <typename T>
-using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
+template <typename T> using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
 
 struct GListItemsFree
 {
@@ -92,9 +91,9 @@ GObjectPtr<SecretService> openService()
 
 struct KeyLookup
 {
-    bool ok = false;         // the keyring answered
-    bool anyItem = false;    // some key item exists, readable or not
-    std::vector<Key> keys;   // the readable ones (normally exactly one)
+    bool ok = false;       // the keyring answered
+    bool anyItem = false;  // some key item exists, readable or not
+    std::vector<Key> keys; // the readable ones (normally exactly one)
 };
 
 // One search of the keyring, loading the secrets of unlocked items only.

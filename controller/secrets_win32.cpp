@@ -13,8 +13,7 @@ namespace {
 // Every protected value carries this description; it is not secret.
 const wchar_t kDescription[] = L"OrvikVPN subscription";
 
-void takeOutput(DATA_BLOB& output, std::vector<unsigned char>& out,
-                ProtectedOutputRelease release)
+void takeOutput(DATA_BLOB& output, std::vector<unsigned char>& out, ProtectedOutputRelease release)
 {
     if (output.pbData && output.cbData > 0)
         out.assign(output.pbData, output.pbData + output.cbData);

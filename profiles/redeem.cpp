@@ -33,7 +33,8 @@ bool isBootstrapToken(const QString& token)
 QNetworkRequest request(const QString& apiHost)
 {
     QNetworkRequest request(QUrl(QStringLiteral("https://%1/account/client/redeem/").arg(apiHost)));
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/octet-stream"));
+    request.setHeader(QNetworkRequest::ContentTypeHeader,
+                      QByteArrayLiteral("application/octet-stream"));
     request.setTransferTimeout(subscription::kTransferTimeoutMs);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
@@ -95,6 +96,7 @@ void Controller::onRedeemReply(QNetworkReply* reply, QNetworkAccessManager* mana
 
 void Controller::failBootstrapRedeem()
 {
-    m_lastError = QStringLiteral("Скачайте установщик заново или импортируйте подписку из кабинета.");
+    m_lastError =
+        QStringLiteral("Скачайте установщик заново или импортируйте подписку из кабинета.");
     setStatus(QStringLiteral("Ошибка привязки подписки"));
 }

@@ -97,7 +97,8 @@ int restoredSelectedRow(const QVariantList& entries, const QString& previousUri)
 void Controller::installServerList(const QVariantList& entries, const QString& previousUri)
 {
     // The server that carries the tunnel is gone from the subscription.
-    if (m_session.isRunning() && !previousUri.isEmpty() && !listContainsServer(entries, previousUri))
+    if (m_session.isRunning() && !previousUri.isEmpty() &&
+        !listContainsServer(entries, previousUri))
         disconnectVpn();
     cancelPings();
     m_servers = entries;

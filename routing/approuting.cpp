@@ -20,8 +20,8 @@ void Controller::refreshProcesses()
 
 void Controller::setProcessRouteMode(const QString& mode)
 {
-    const QString normalised = mode == QLatin1String("include") ? QStringLiteral("include")
-                                                                : QStringLiteral("exclude");
+    const QString normalised =
+        mode == QLatin1String("include") ? QStringLiteral("include") : QStringLiteral("exclude");
     if (normalised == m_processRouteMode)
         return;
     m_processRouteMode = normalised;

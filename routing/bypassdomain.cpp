@@ -10,7 +10,8 @@ const QString kEmptyInput = QStringLiteral("Введите домен или URL
 const QString kBadUrl = QStringLiteral("Не удалось прочитать домен из URL.");
 const QString kIpAddress = QStringLiteral("IP-адрес нельзя добавить как домен.");
 const QString kNotFullDomain = QStringLiteral("Укажите полный домен, например example.ru.");
-const QString kMisplacedWildcard = QStringLiteral("Wildcard допустим только в начале: *.example.ru.");
+const QString kMisplacedWildcard =
+    QStringLiteral("Wildcard допустим только в начале: *.example.ru.");
 const QString kBadCharacters = QStringLiteral("Домен содержит недопустимые символы.");
 
 QString reject(const QString& message, QString* error)

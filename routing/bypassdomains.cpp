@@ -18,8 +18,8 @@ QVariantList Controller::bypassDomains() const
 {
     QVariantList list;
     const auto append = [&list](const QString& domain, bool builtin) {
-        list.append(QVariantMap{{QStringLiteral("domain"), domain},
-                                {QStringLiteral("builtin"), builtin}});
+        list.append(
+            QVariantMap{{QStringLiteral("domain"), domain}, {QStringLiteral("builtin"), builtin}});
     };
     for (const QString& domain : builtinBypassDomains())
         append(domain, true);
@@ -62,10 +62,10 @@ void Controller::removeBypassDomain(const QString& domain)
 {
     if (builtinBypassDomains().contains(domain, Qt::CaseInsensitive))
         return;
-    const auto found = std::find_if(
-        m_userBypassDomains.begin(), m_userBypassDomains.end(), [&domain](const QString& entry) {
-            return entry.compare(domain, Qt::CaseInsensitive) == 0;
-        });
+    const auto found = std::find_if(m_userBypassDomains.begin(), m_userBypassDomains.end(),
+                                    [&domain](const QString& entry) {
+                                        return entry.compare(domain, Qt::CaseInsensitive) == 0;
+                                    });
     if (found == m_userBypassDomains.end())
         return;
     m_userBypassDomains.erase(found);

@@ -5,9 +5,7 @@
 #include <QColor>
 #include <QUrl>
 
-IconProvider::IconProvider() : QQuickImageProvider(QQmlImageProviderBase::Image)
-{
-}
+IconProvider::IconProvider() : QQuickImageProvider(QQmlImageProviderBase::Image) {}
 
 QImage IconProvider::requestImage(const QString& id, QSize* size, const QSize& requestedSize)
 {
@@ -27,7 +25,8 @@ QString processIconSource(const QString& path)
 {
     if (path.isEmpty())
         return QStringLiteral("app");
-    return QStringLiteral("image://processicon/") + QString::fromLatin1(QUrl::toPercentEncoding(path));
+    return QStringLiteral("image://processicon/") +
+           QString::fromLatin1(QUrl::toPercentEncoding(path));
 }
 
 QString processIconPath(const QString& id)

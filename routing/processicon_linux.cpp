@@ -48,11 +48,21 @@ QString unescapeValue(const QString& value)
         }
         const QChar next = value.at(++i);
         switch (next.unicode()) {
-        case 's': result.append(QLatin1Char(' ')); break;
-        case 'n': result.append(QLatin1Char('\n')); break;
-        case 't': result.append(QLatin1Char('\t')); break;
-        case 'r': result.append(QLatin1Char('\r')); break;
-        default: result.append(next); break; // "\\" and anything unknown
+        case 's':
+            result.append(QLatin1Char(' '));
+            break;
+        case 'n':
+            result.append(QLatin1Char('\n'));
+            break;
+        case 't':
+            result.append(QLatin1Char('\t'));
+            break;
+        case 'r':
+            result.append(QLatin1Char('\r'));
+            break;
+        default:
+            result.append(next);
+            break; // "\\" and anything unknown
         }
     }
     return result;

@@ -97,7 +97,8 @@ void AppShellTest::secondClaimSignalsTheFirst()
     QByteArray received;
     connect(&firstServer, &QLocalServer::newConnection, this, [&] {
         QLocalSocket* caller = firstServer.nextPendingConnection();
-        connect(caller, &QLocalSocket::readyRead, this, [&, caller] { received += caller->readAll(); });
+        connect(caller, &QLocalSocket::readyRead, this,
+                [&, caller] { received += caller->readAll(); });
     });
 
     // The second start blocks this thread in its waits; the kernel queues the connection
@@ -106,7 +107,8 @@ void AppShellTest::secondClaimSignalsTheFirst()
     QLocalServer secondServer;
     QElapsedTimer clock;
     clock.start();
-    QCOMPARE(claimSingleInstance(secondSocket, secondServer), InstanceClaim::OtherInstanceSignalled);
+    QCOMPARE(claimSingleInstance(secondSocket, secondServer),
+             InstanceClaim::OtherInstanceSignalled);
     QVERIFY(clock.elapsed() < 1000);
     QVERIFY(!secondServer.isListening());
     QTRY_COMPARE(received, QByteArray("show"));

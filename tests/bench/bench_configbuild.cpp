@@ -38,9 +38,9 @@ void bothDocuments(benchmark::State& state, bool serialise)
                              QStringLiteral("gosuslugi.ru"), QStringLiteral("mail.example")};
     const QStringList apps{QStringLiteral("firefox.exe"), QStringLiteral("Telegram.exe")};
     for (auto _ : state) {
-        const QJsonObject singBox = buildSingBoxConfig(profile, QStringLiteral("203.0.113.5"),
-                                                       adapter, 20001, 20002, true, bypass, apps,
-                                                       false);
+        const QJsonObject singBox =
+            buildSingBoxConfig(profile, QStringLiteral("203.0.113.5"), adapter, 20001, 20002, true,
+                               bypass, apps, false);
         const QJsonObject xray =
             buildXrayConfig(profile, QStringLiteral("203.0.113.5"), adapter, 20002);
         if (serialise) {

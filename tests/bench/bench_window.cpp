@@ -55,12 +55,14 @@ Figures startAndMeasure(const QString& program, const QStringList& arguments)
 
 void BM_WindowStart(benchmark::State& state)
 {
-    double floorMs = 0, clientMs = 0, floorRss = 0, clientRss = 0, floorSettled = 0, clientSettled = 0;
+    double floorMs = 0, clientMs = 0, floorRss = 0, clientRss = 0, floorSettled = 0,
+           clientSettled = 0;
     int runs = 0;
     for (auto _ : state) {
         const Figures floor = startAndMeasure(QStringLiteral(ORVIK_FLOOR_EXE), {});
         QStringList arguments = {QStringLiteral("--first-frame"), QStringLiteral("--state"),
-                                 QStringLiteral("servers"), QStringLiteral("--servers"), QStringLiteral("50")};
+                                 QStringLiteral("servers"), QStringLiteral("--servers"),
+                                 QStringLiteral("50")};
         if (state.range(0) == 1)
             arguments << QStringLiteral("--reduced-motion");
         const Figures client = startAndMeasure(QStringLiteral(ORVIK_HARNESS_EXE), arguments);

@@ -30,8 +30,9 @@ inline long residentKilobytes()
 // ORVIK_SETTLE_MS changes the second's wait (0: end at the first frame, for profiling).
 inline void reportAndQuit(QQuickWindow* window)
 {
-    const int settleMilliseconds =
-        qEnvironmentVariableIsSet("ORVIK_SETTLE_MS") ? qEnvironmentVariableIntValue("ORVIK_SETTLE_MS") : 1000;
+    const int settleMilliseconds = qEnvironmentVariableIsSet("ORVIK_SETTLE_MS")
+                                       ? qEnvironmentVariableIntValue("ORVIK_SETTLE_MS")
+                                       : 1000;
     static std::atomic_bool reported = false;
     // frameSwapped may come from the render thread; only the first one counts.
     QObject::connect(

@@ -23,8 +23,7 @@ inline QJsonObject jsonObject(const char* text)
         if (actualObject_ != expectedObject_) {                                                    \
             qWarning().noquote()                                                                   \
                 << "actual:\n"                                                                     \
-                << QJsonDocument(actualObject_).toJson(QJsonDocument::Indented)                    \
-                << "expected:\n"                                                                   \
+                << QJsonDocument(actualObject_).toJson(QJsonDocument::Indented) << "expected:\n"   \
                 << QJsonDocument(expectedObject_).toJson(QJsonDocument::Indented);                 \
             QFAIL("the documents differ");                                                         \
         }                                                                                          \

@@ -18,8 +18,8 @@ const char kRouteHeader[] =
     "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT"
     "                                                       \n";
 
-QString routeRow(const char* iface, const char* destination, const char* gateway,
-                 const char* flags, int metric, const char* mask)
+QString routeRow(const char* iface, const char* destination, const char* gateway, const char* flags,
+                 int metric, const char* mask)
 {
     return QStringLiteral("%1\t%2\t%3\t%4\t0\t0\t%5\t%6\t0\t0\t0\n")
         .arg(QLatin1String(iface), QLatin1String(destination), QLatin1String(gateway),
@@ -143,12 +143,9 @@ void TestAdapterLinux::candidatesFromSysfs()
     QVERIFY(sysfs.isValid());
     // Listed in the folder in another order than their indexes.
     const FakeInterface interfaces[] = {
-        {"wlp2s0", 1, "up", 3, "phy80211", true},
-        {"enp3s0", 1, "up", 2, nullptr, true},
-        {"lo", 772, "unknown", 1, nullptr, false},
-        {"OrvikVPN", 65534, "up", 9, nullptr, false},
-        {"br0", 1, "up", 5, nullptr, false},
-        {"wlan1", 1, "down", 4, "wireless", true},
+        {"wlp2s0", 1, "up", 3, "phy80211", true},  {"enp3s0", 1, "up", 2, nullptr, true},
+        {"lo", 772, "unknown", 1, nullptr, false}, {"OrvikVPN", 65534, "up", 9, nullptr, false},
+        {"br0", 1, "up", 5, nullptr, false},       {"wlan1", 1, "down", 4, "wireless", true},
     };
     for (const FakeInterface& fake : interfaces)
         makeInterface(sysfs.path(), fake);

@@ -45,10 +45,10 @@ void TestAdapterChoice::choose_data()
     const QStringList gw{QStringLiteral("192.168.1.1")};
 
     QTest::newRow("nothing listed") << Candidates{} << PhysicalAdapter{};
-    QTest::newRow("one wired adapter") << Candidates{candidate(eth, Medium::Ethernet, 25)}
-                                       << chosen(eth);
-    QTest::newRow("one wireless adapter") << Candidates{candidate(wifi, Medium::Wireless, 35)}
-                                          << chosen(wifi);
+    QTest::newRow("one wired adapter")
+        << Candidates{candidate(eth, Medium::Ethernet, 25)} << chosen(eth);
+    QTest::newRow("one wireless adapter")
+        << Candidates{candidate(wifi, Medium::Wireless, 35)} << chosen(wifi);
 
     // Addresses.
     QTest::newRow("only a link-local address")
@@ -77,9 +77,9 @@ void TestAdapterChoice::choose_data()
         << chosen(eth, QStringLiteral("169.25.1.1"));
 
     // Gateways.
-    QTest::newRow("no gateway")
-        << Candidates{candidate(wifi, Medium::Wireless, 35, {QStringLiteral("192.168.1.10")}, {})}
-        << PhysicalAdapter{};
+    QTest::newRow("no gateway") << Candidates{candidate(wifi, Medium::Wireless, 35,
+                                                        {QStringLiteral("192.168.1.10")}, {})}
+                                << PhysicalAdapter{};
     QTest::newRow("gateway 0.0.0.0")
         << Candidates{candidate(wifi, Medium::Wireless, 35, {QStringLiteral("192.168.1.10")},
                                 {QStringLiteral("0.0.0.0")})}
@@ -107,8 +107,8 @@ void TestAdapterChoice::choose_data()
         << Candidates{candidate(QStringLiteral("tun"), Medium::Other, 1),
                       candidate(wifi, Medium::Wireless, 35)}
         << chosen(wifi);
-    QTest::newRow("only other types") << Candidates{candidate(QStringLiteral("ppp0"), Medium::Other, 1)}
-                                      << PhysicalAdapter{};
+    QTest::newRow("only other types")
+        << Candidates{candidate(QStringLiteral("ppp0"), Medium::Other, 1)} << PhysicalAdapter{};
 
     // Metric, hardware penalty and ties.
     QTest::newRow("lower metric wins: Ethernet 25 over Wi-Fi 35")
@@ -140,8 +140,8 @@ void TestAdapterChoice::choose_data()
                                 {QStringLiteral("172.20.0.1")}, gw, false)}
         << chosen(eth);
     QTest::newRow("a lone software adapter qualifies")
-        << Candidates{candidate(QStringLiteral("veth0"), Medium::Ethernet, 0, {QStringLiteral("10.1.0.2")},
-                                {QStringLiteral("10.1.0.1")}, false)}
+        << Candidates{candidate(QStringLiteral("veth0"), Medium::Ethernet, 0,
+                                {QStringLiteral("10.1.0.2")}, {QStringLiteral("10.1.0.1")}, false)}
         << chosen(QStringLiteral("veth0"), QStringLiteral("10.1.0.2"), QStringLiteral("10.1.0.1"));
     QTest::newRow("equal metrics: the first listed stays")
         << Candidates{candidate(wifi, Medium::Wireless, 25, {QStringLiteral("192.168.1.20")}),

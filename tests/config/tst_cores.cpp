@@ -25,8 +25,10 @@ void TestCores::readmeNamesTheMinimumVersions()
     QFile readme(QStringLiteral(ORVIK_SOURCE_DIR "/README.md"));
     QVERIFY(readme.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(readme.readAll());
-    QVERIFY(text.contains(QStringLiteral("sing-box %1 or newer").arg(QLatin1String(kSingBoxMinimumVersion))));
-    QVERIFY(text.contains(QStringLiteral("Xray %1 or newer").arg(QLatin1String(kXrayMinimumVersion))));
+    QVERIFY(text.contains(
+        QStringLiteral("sing-box %1 or newer").arg(QLatin1String(kSingBoxMinimumVersion))));
+    QVERIFY(
+        text.contains(QStringLiteral("Xray %1 or newer").arg(QLatin1String(kXrayMinimumVersion))));
 }
 
 ORVIK_TEST_MAIN(TestCores, QCoreApplication)

@@ -148,8 +148,7 @@ void TestSingBoxConfig::document_data()
                "inet4_bind_address": "192.168.1.10"}]})");
     QTest::newRow("hysteria2 with salamander obfs")
         << hysteriaProfile(QStringLiteral("obfs-secret")) << kEthernet << true << none << none
-        << false
-        << QByteArray(R"({"outbounds": [
+        << false << QByteArray(R"({"outbounds": [
               {"type": "hysteria2", "tag": "vpn-out", "server": "203.0.113.5",
                "server_port": 8443, "password": "user:pass",
                "tls": {"enabled": true, "server_name": "hy.example.com"},
@@ -160,8 +159,7 @@ void TestSingBoxConfig::document_data()
     QTest::newRow("hysteria2, adapter without name: nothing bound")
         << hysteriaProfile(QString())
         << PhysicalAdapter{QString(), QStringLiteral("192.168.1.10"), QStringLiteral("192.168.1.1")}
-        << true << none << none << false
-        << QByteArray(R"({"outbounds": [
+        << true << none << none << false << QByteArray(R"({"outbounds": [
               {"type": "hysteria2", "tag": "vpn-out", "server": "203.0.113.5",
                "server_port": 8443, "password": "user:pass",
                "tls": {"enabled": true, "server_name": "hy.example.com"}},
@@ -169,16 +167,14 @@ void TestSingBoxConfig::document_data()
     QTest::newRow("adapter without address: direct-out unbound")
         << vlessProfile()
         << PhysicalAdapter{QStringLiteral("Ethernet"), QString(), QStringLiteral("192.168.1.1")}
-        << true << none << none << false
-        << QByteArray(R"({"outbounds": [
+        << true << none << none << false << QByteArray(R"({"outbounds": [
               {"type": "socks", "tag": "vpn-out", "server": "127.0.0.1", "server_port": 20002,
                "version": "5"},
               {"type": "direct", "tag": "direct-out"}]})");
     QTest::newRow("adapter without gateway: local DNS at 1.1.1.1")
         << vlessProfile()
         << PhysicalAdapter{QStringLiteral("Ethernet"), QStringLiteral("192.168.1.10"), QString()}
-        << true << none << none << false
-        << QByteArray(R"({"dns/servers": [
+        << true << none << none << false << QByteArray(R"({"dns/servers": [
               {"type": "udp", "tag": "local-dns", "server": "1.1.1.1", "server_port": 53,
                "detour": "direct-out"},
               {"type": "https", "tag": "proxy-dns", "server": "1.1.1.1", "server_port": 443,
@@ -186,35 +182,29 @@ void TestSingBoxConfig::document_data()
                "tls": {"enabled": true, "server_name": "cloudflare-dns.com"}}]})");
 
     QTest::newRow("bypass domains, in order, with dot suffixes")
-        << vlessProfile() << kEthernet << true << bypass << none << false
-        << QByteArray(R"({"dns/rules": [
+        << vlessProfile()
+        << kEthernet << true << bypass << none << false << QByteArray(R"({"dns/rules": [
               {"domain": ["example.ru", "bank.example"],
                "domain_suffix": [".example.ru", ".bank.example"],
                "action": "route", "server": "local-dns"}],
-            "route/rules": )" +
-                      routeRules(R"({"domain": ["example.ru", "bank.example"],
+            "route/rules": )" + routeRules(R"({"domain": ["example.ru", "bank.example"],
                "domain_suffix": [".example.ru", ".bank.example"],
-               "action": "route", "outbound": "direct-out"})") +
-                      "}");
+               "action": "route", "outbound": "direct-out"})") + "}");
     QTest::newRow("apps excluded: direct, resolved locally")
-        << vlessProfile() << kEthernet << true << none << apps << false
-        << QByteArray(R"({"dns/rules": [
+        << vlessProfile()
+        << kEthernet << true << none << apps << false << QByteArray(R"({"dns/rules": [
               {"process_name": ["firefox.exe", "Telegram.exe"], "action": "route",
                "server": "local-dns"}],
-            "route/rules": )" +
-                      routeRules(R"({"process_name": ["firefox.exe", "Telegram.exe"],
-               "action": "route", "outbound": "direct-out"})") +
-                      "}");
+            "route/rules": )" + routeRules(R"({"process_name": ["firefox.exe", "Telegram.exe"],
+               "action": "route", "outbound": "direct-out"})") + "}");
     QTest::newRow("apps included: tunnelled, everything else direct")
-        << vlessProfile() << kEthernet << true << none << apps << true
-        << QByteArray(R"({"dns/rules": [
+        << vlessProfile()
+        << kEthernet << true << none << apps << true << QByteArray(R"({"dns/rules": [
               {"process_name": ["firefox.exe", "Telegram.exe"], "action": "route",
                "server": "proxy-dns"}],
             "dns/final": "local-dns", "route/final": "direct-out",
-            "route/rules": )" +
-                      routeRules(R"({"process_name": ["firefox.exe", "Telegram.exe"],
-               "action": "route", "outbound": "vpn-out"})") +
-                      "}");
+            "route/rules": )" + routeRules(R"({"process_name": ["firefox.exe", "Telegram.exe"],
+               "action": "route", "outbound": "vpn-out"})") + "}");
     QTest::newRow("include mode without apps: only the finals change")
         << vlessProfile() << kEthernet << true << none << none << true
         << QByteArray(R"({"dns/final": "local-dns", "route/final": "direct-out"})");

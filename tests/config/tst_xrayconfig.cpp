@@ -71,7 +71,8 @@ ServerProfile withFragment(ServerProfile profile, const QString& maxSplit)
 const char kVlessOutbound[] = R"({"tag": "vpn", "protocol": "vless", "sendThrough": "192.168.1.10",
     "settings": {"vnext": [{"address": "203.0.113.5", "port": 443, "users": [
       {"id": "0f8e6e1c-1a4b-4c4e-9d4e-2b1f6a3c5d7e", "encryption": "none"}]}]}})";
-const char kTrojanOutbound[] = R"({"tag": "vpn", "protocol": "trojan", "sendThrough": "192.168.1.10",
+const char kTrojanOutbound[] =
+    R"({"tag": "vpn", "protocol": "trojan", "sendThrough": "192.168.1.10",
     "settings": {"servers": [{"address": "203.0.113.5", "port": 8443,
       "password": "trojan-password"}]}})";
 
@@ -127,8 +128,8 @@ void TestXrayConfig::document_data()
 
     ServerProfile braced = vless(ProfileKind::VlessTcp, QStringLiteral("tls"));
     braced.credential = QStringLiteral("{0f8e6e1c-1a4b-4c4e-9d4e-2b1f6a3c5d7e}");
-    QTest::newRow("VLESS user id in braces reaches Xray bare") << braced << kWifi
-        << "{" + tlsTcp + "}";
+    QTest::newRow("VLESS user id in braces reaches Xray bare")
+        << braced << kWifi << "{" + tlsTcp + "}";
     QTest::newRow("VLESS TCP REALITY with flow")
         << withFlow(vless(ProfileKind::VlessTcp, QStringLiteral("reality"))) << kWifi
         << "{" + flowUser + R"(, "streamSettings": {"network": "raw", "security": "reality",
@@ -172,8 +173,7 @@ void TestXrayConfig::document_data()
     ws.hostHeader = QStringLiteral("cdn.example.org");
     ws.xhttpMode = QStringLiteral("auto");
     QTest::newRow("VLESS WebSocket")
-        << ws << kWifi
-        << QByteArray(R"({"streamSettings": {"network": "ws", "security": "tls",
+        << ws << kWifi << QByteArray(R"({"streamSettings": {"network": "ws", "security": "tls",
               "tlsSettings": {"serverName": "www.example.org", "fingerprint": "chrome",
                 "allowInsecure": false},
               "wsSettings": {"path": "/ws?ed=2048", "headers": {"Host": "cdn.example.org"}},
@@ -197,9 +197,9 @@ void TestXrayConfig::document_data()
     QTest::newRow("Trojan TCP: servers, not vnext")
         << trojan(ProfileKind::TrojanTcp) << kWifi
         << "{" + trojanTls + R"(, "sockopt": {"interface": "Wi-Fi"}}})";
-    QTest::newRow("Trojan gRPC")
-        << withGrpc(trojan(ProfileKind::TrojanGrpc), false) << kWifi
-        << QByteArray(R"({"streamSettings": {"network": "grpc", "security": "tls",
+    QTest::newRow("Trojan gRPC") << withGrpc(trojan(ProfileKind::TrojanGrpc), false) << kWifi
+                                 << QByteArray(
+                                        R"({"streamSettings": {"network": "grpc", "security": "tls",
               "tlsSettings": {"serverName": "tr.example.com", "fingerprint": "chrome",
                 "allowInsecure": false, "alpn": ["h2"]},
               "grpcSettings": {"serviceName": "tunnel", "authority": "grpc.example.org",

@@ -82,12 +82,25 @@ void ControllerInterfaceTest::metaObjectKeepsItsOrder()
     Controller controller;
     const QMetaObject* meta = controller.metaObject();
 
-    const QStringList properties = {
-        "connected",          "connecting",        "hasError",       "busy",
-        "status",             "subscriptionNotice", "subscriptionLoading", "selectedName",
-        "selectedEndpoint",   "selectedProtocol",  "selectedRow",    "servers",
-        "processes",          "processFilter",     "processBypassAvailable", "processRouteMode",
-        "selectedProcessCount", "bypassDomains",   "bypassDomainError"};
+    const QStringList properties = {"connected",
+                                    "connecting",
+                                    "hasError",
+                                    "busy",
+                                    "status",
+                                    "subscriptionNotice",
+                                    "subscriptionLoading",
+                                    "selectedName",
+                                    "selectedEndpoint",
+                                    "selectedProtocol",
+                                    "selectedRow",
+                                    "servers",
+                                    "processes",
+                                    "processFilter",
+                                    "processBypassAvailable",
+                                    "processRouteMode",
+                                    "selectedProcessCount",
+                                    "bypassDomains",
+                                    "bypassDomainError"};
     QCOMPARE(meta->propertyCount() - meta->propertyOffset(), properties.size());
     for (int i = 0; i < properties.size(); ++i)
         QCOMPARE(QString::fromLatin1(meta->property(meta->propertyOffset() + i).name()),
@@ -105,14 +118,32 @@ void ControllerInterfaceTest::metaObjectKeepsItsOrder()
     QCOMPARE(meta->property(meta->indexOfProperty("selectedProcessCount")).notifySignal().name(),
              QByteArray("processesChanged"));
 
-    const QStringList methods = {
-        "connectedChanged", "connectingChanged", "busyChanged", "statusChanged",
-        "selectedChanged", "serversChanged", "processesChanged", "processFilterChanged",
-        "processRouteModeChanged", "bypassDomainsChanged", "bypassDomainErrorChanged",
-        "connectVpn", "disconnectVpn", "toggleVpn", "importSubscription", "refreshSubscription",
-        "copyLastError", "pingServer", "pingAllServers", "refreshProcesses",
-        "toggleProcessExclusion", "toggleProcessSelection", "addBypassDomain",
-        "removeBypassDomain", "processIcon", "shutdown"};
+    const QStringList methods = {"connectedChanged",
+                                 "connectingChanged",
+                                 "busyChanged",
+                                 "statusChanged",
+                                 "selectedChanged",
+                                 "serversChanged",
+                                 "processesChanged",
+                                 "processFilterChanged",
+                                 "processRouteModeChanged",
+                                 "bypassDomainsChanged",
+                                 "bypassDomainErrorChanged",
+                                 "connectVpn",
+                                 "disconnectVpn",
+                                 "toggleVpn",
+                                 "importSubscription",
+                                 "refreshSubscription",
+                                 "copyLastError",
+                                 "pingServer",
+                                 "pingAllServers",
+                                 "refreshProcesses",
+                                 "toggleProcessExclusion",
+                                 "toggleProcessSelection",
+                                 "addBypassDomain",
+                                 "removeBypassDomain",
+                                 "processIcon",
+                                 "shutdown"};
     QCOMPARE(meta->methodCount() - meta->methodOffset(), methods.size());
     for (int i = 0; i < methods.size(); ++i) {
         const QMetaMethod method = meta->method(meta->methodOffset() + i);
@@ -150,8 +181,8 @@ void ControllerInterfaceTest::hasErrorFollowsStatusPrefix_data()
     QTest::addColumn<bool>("hasError");
     QTest::newRow("profile error") << QStringLiteral("Ошибка профиля") << true;
     QTest::newRow("word alone") << QStringLiteral("Ошибка") << true;
-    QTest::newRow("traffic error") << QStringLiteral("Ошибка: трафик через VPN не проходит")
-                                   << true;
+    QTest::newRow("traffic error")
+        << QStringLiteral("Ошибка: трафик через VPN не проходит") << true;
     QTest::newRow("lower case") << QStringLiteral("ошибка подключения") << false;
     QTest::newRow("word later") << QStringLiteral("Сбой. Ошибка подключения") << false;
     QTest::newRow("leading space") << QStringLiteral(" Ошибка") << false;
@@ -184,7 +215,9 @@ void ControllerInterfaceTest::clearConnectionStateEmitsInOrderAndKeepsFlagsEqual
 {
     Controller controller;
     bool flagsAlwaysEqual = true;
-    const auto checkFlags = [&] { flagsAlwaysEqual &= controller.isBusy() == controller.isConnecting(); };
+    const auto checkFlags = [&] {
+        flagsAlwaysEqual &= controller.isBusy() == controller.isConnecting();
+    };
     connect(&controller, &Controller::busyChanged, &controller, checkFlags);
     connect(&controller, &Controller::connectingChanged, &controller, checkFlags);
     SignalLog log(controller);

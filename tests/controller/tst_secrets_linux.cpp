@@ -270,8 +270,7 @@ private slots:
 
 void SecretsTest::initTestCase()
 {
-    QVERIFY2(keyItemCount() >= 0,
-             "no Secret Service: run the tests through tools/with-keyring.sh");
+    QVERIFY2(keyItemCount() >= 0, "no Secret Service: run the tests through tools/with-keyring.sh");
 }
 
 void SecretsTest::roundTrip_data()
@@ -370,8 +369,9 @@ void SecretsTest::noKeyringRefusesAndStoresNothingInClear()
     const QByteArray blob = protectSecret(oldLink);
 
     const ChildResult child = runSelf("no-keyring", blob, Keyring::None);
-    QVERIFY2(child.exitCode == 0, qPrintable(QStringLiteral("exit %1: %2").arg(child.exitCode).arg(
-                                      QString::fromLocal8Bit(child.errors))));
+    QVERIFY2(child.exitCode == 0, qPrintable(QStringLiteral("exit %1: %2")
+                                                 .arg(child.exitCode)
+                                                 .arg(QString::fromLocal8Bit(child.errors))));
 
     // What the refusing child left in the store: the old link intact, an empty selection.
     QSettings store;
@@ -388,9 +388,11 @@ void SecretsTest::noKeyringRefusesAndStoresNothingInClear()
 
 void SecretsTest::lockedKeyringRefusesWithoutPrompting()
 {
-    const ChildResult child = runSelf("locked", "https://example.net/sub/locked", Keyring::OwnFresh);
-    QVERIFY2(child.exitCode == 0, qPrintable(QStringLiteral("exit %1: %2").arg(child.exitCode).arg(
-                                      QString::fromLocal8Bit(child.errors))));
+    const ChildResult child =
+        runSelf("locked", "https://example.net/sub/locked", Keyring::OwnFresh);
+    QVERIFY2(child.exitCode == 0, qPrintable(QStringLiteral("exit %1: %2")
+                                                 .arg(child.exitCode)
+                                                 .arg(QString::fromLocal8Bit(child.errors))));
 }
 
 // In a keyring of its own: deleting the key here would cost the real user their settings.
@@ -398,8 +400,9 @@ void SecretsTest::missingKeyReadsAsNotSetAndIsNotRecreatedByReading()
 {
     const ChildResult child =
         runSelf("missing-key", "https://example.net/sub/missing-key", Keyring::OwnFresh);
-    QVERIFY2(child.exitCode == 0, qPrintable(QStringLiteral("exit %1: %2").arg(child.exitCode).arg(
-                                      QString::fromLocal8Bit(child.errors))));
+    QVERIFY2(child.exitCode == 0, qPrintable(QStringLiteral("exit %1: %2")
+                                                 .arg(child.exitCode)
+                                                 .arg(QString::fromLocal8Bit(child.errors))));
 }
 
 int main(int argc, char** argv)

@@ -101,7 +101,8 @@ void SettingsTest::legacyProcessListIsMigratedOnce_data()
     QTest::newRow("legacy only") << absent << QVariant(two) << two << false;
     QTest::newRow("current empty") << QVariant(QStringList()) << QVariant(two) << two << false;
     QTest::newRow("legacy one name") << absent << QVariant(other) << other << false;
-    QTest::newRow("legacy empty list") << absent << QVariant(QStringList()) << QStringList() << false;
+    QTest::newRow("legacy empty list")
+        << absent << QVariant(QStringList()) << QStringList() << false;
     QTest::newRow("current wins") << QVariant(other) << QVariant(two) << other << true;
     QTest::newRow("current only") << QVariant(two) << absent << two << false;
     QTest::newRow("nothing stored") << absent << absent << QStringList() << false;
@@ -147,7 +148,8 @@ void SettingsTest::routeModeLoading_data()
     QTest::newRow("absent") << absent << QStringLiteral("exclude");
     QTest::newRow("include") << QVariant(QStringLiteral("include")) << QStringLiteral("include");
     QTest::newRow("exclude") << QVariant(QStringLiteral("exclude")) << QStringLiteral("exclude");
-    QTest::newRow("capitalised") << QVariant(QStringLiteral("Include")) << QStringLiteral("exclude");
+    QTest::newRow("capitalised") << QVariant(QStringLiteral("Include"))
+                                 << QStringLiteral("exclude");
     QTest::newRow("upper case") << QVariant(QStringLiteral("INCLUDE")) << QStringLiteral("exclude");
     QTest::newRow("padded") << QVariant(QStringLiteral("include ")) << QStringLiteral("exclude");
     QTest::newRow("empty") << QVariant(QString()) << QStringLiteral("exclude");
@@ -222,15 +224,18 @@ void SettingsTest::secretsRoundTripThroughTheStore()
     const QByteArray file = settingsFileContent();
     // Quoted or not, depending on the bytes the blob happens to contain.
     const QString text = QString::fromLatin1(file);
-    QVERIFY(text.contains(QRegularExpression(QStringLiteral("\\bsubscriptionDpapi=\"?@ByteArray\\("))));
-    QVERIFY(text.contains(QRegularExpression(QStringLiteral("\\bsubscriptionCacheDpapi=\"?@ByteArray\\("))));
+    QVERIFY(
+        text.contains(QRegularExpression(QStringLiteral("\\bsubscriptionDpapi=\"?@ByteArray\\("))));
+    QVERIFY(text.contains(
+        QRegularExpression(QStringLiteral("\\bsubscriptionCacheDpapi=\"?@ByteArray\\("))));
     QVERIFY(!file.contains("example.net"));
     QVERIFY(!file.contains("0b5d6c2e"));
 
     // A later refresh overwrites both.
     QVERIFY(settings::writeSecrets({{settingskeys::subscription, "https://example.net/sub/2"},
                                     {settingskeys::subscriptionCache, "x"}}));
-    QCOMPARE(settings::readSecret(settingskeys::subscription), QByteArray("https://example.net/sub/2"));
+    QCOMPARE(settings::readSecret(settingskeys::subscription),
+             QByteArray("https://example.net/sub/2"));
     QCOMPARE(settings::readSecret(settingskeys::subscriptionCache), QByteArray("x"));
 }
 
@@ -255,9 +260,10 @@ void SettingsTest::selectionIsStoredProtectedOnlyOnRealChanges()
 {
     const QString second = QStringLiteral("trojan://pa55word@two.example:443#two");
     Controller controller;
-    controller.installServerList({entry(QStringLiteral("one"), QStringLiteral("hy2://a@one.example:443")),
-                                  entry(QStringLiteral("two"), second)},
-                                 QString());
+    controller.installServerList(
+        {entry(QStringLiteral("one"), QStringLiteral("hy2://a@one.example:443")),
+         entry(QStringLiteral("two"), second)},
+        QString());
     controller.setSelectedRow(1);
     QCOMPARE(settings::readSecret(settingskeys::selectedProfile), second.toUtf8());
     QVERIFY(!settingsFileContent().contains("pa55word"));
@@ -275,8 +281,9 @@ void SettingsTest::noSecretInClearUnderTheHome()
 {
     const QByteArray link("https://cabinet.example.net/sub/9d1f7c2ab4e6");
     const QByteArray credential("7e0c5b1a-2d4f-4c8e-9a6b-d1e2f3a4b5c6");
-    const QByteArray uri = "vless://" + credential +
-                           "@nl-1.example.com:443?security=tls&sni=nl-1.example.com&type=tcp#Amsterdam";
+    const QByteArray uri =
+        "vless://" + credential +
+        "@nl-1.example.com:443?security=tls&sni=nl-1.example.com&type=tcp#Amsterdam";
     const QByteArray body = uri + "\n";
     ServerProfile profile;
     QVERIFY(parseProfileUri(QString::fromUtf8(uri), profile));

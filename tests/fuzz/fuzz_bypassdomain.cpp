@@ -8,8 +8,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const QString input = QString::fromUtf8(reinterpret_cast<const char*>(data),
-                                            static_cast<qsizetype>(size));
+    const QString input =
+        QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     QString error = QStringLiteral("stale");
     const QString domain = normalizeBypassDomain(input, &error);
     FUZZ_CHECK(domain == normalizeBypassDomain(input));

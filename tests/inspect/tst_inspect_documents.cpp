@@ -87,8 +87,8 @@ void TestInspectDocuments::errors_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("singbox without URI") << QStringList{QStringLiteral("singbox")} << 2
-                                         << QStringLiteral("profile URI is missing");
+    QTest::newRow("singbox without URI")
+        << QStringList{QStringLiteral("singbox")} << 2 << QStringLiteral("profile URI is missing");
     QTest::newRow("two URIs") << QStringList{QStringLiteral("xray"), kVlessUri, kVlessUri} << 2
                               << QStringLiteral("exactly one profile URI");
     QTest::newRow("unknown option")
@@ -97,9 +97,9 @@ void TestInspectDocuments::errors_data()
     QTest::newRow("option without its value")
         << QStringList{QStringLiteral("singbox"), kVlessUri, QStringLiteral("--xray-port")} << 2
         << QStringLiteral("--xray-port needs a value");
-    QTest::newRow("port 0")
-        << QStringList{QStringLiteral("singbox"), kVlessUri, QStringLiteral("--check-port=0")} << 2
-        << QStringLiteral("--check-port must be 1..65535");
+    QTest::newRow("port 0") << QStringList{QStringLiteral("singbox"), kVlessUri,
+                                           QStringLiteral("--check-port=0")}
+                            << 2 << QStringLiteral("--check-port must be 1..65535");
     QTest::newRow("adapter without addresses")
         << QStringList{QStringLiteral("xray"), kVlessUri, QStringLiteral("--adapter"),
                        QStringLiteral("eth0")}
@@ -121,8 +121,9 @@ void TestInspectDocuments::errors_data()
     QTest::newRow("unsupported scheme")
         << QStringList{QStringLiteral("xray"), QStringLiteral("vmess://x@203.0.113.5:443")} << 1
         << QStringLiteral("Неподдерживаемый протокол: vmess");
-    QTest::newRow("xray for Hysteria2") << QStringList{QStringLiteral("xray"), kHysteriaUri} << 1
-                                        << QStringLiteral("a Hysteria2 profile has no Xray document");
+    QTest::newRow("xray for Hysteria2")
+        << QStringList{QStringLiteral("xray"), kHysteriaUri} << 1
+        << QStringLiteral("a Hysteria2 profile has no Xray document");
     QTest::newRow("redact without URI") << QStringList{QStringLiteral("redact")} << 2
                                         << QStringLiteral("give exactly one profile URI");
     QTest::newRow("redact with a refused URI")
@@ -157,14 +158,13 @@ void TestInspectDocuments::singBoxWithEveryOption()
                              QStringLiteral("--include")});
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.out.contains("\n    ")); // indented
-    const PhysicalAdapter adapter{QStringLiteral("Беспроводная сеть, 2"), QStringLiteral("10.0.0.7"),
-                                  QStringLiteral("10.0.0.1")};
+    const PhysicalAdapter adapter{QStringLiteral("Беспроводная сеть, 2"),
+                                  QStringLiteral("10.0.0.7"), QStringLiteral("10.0.0.1")};
     COMPARE_JSON(parsedOutput(run),
-                 buildSingBoxConfig(profileOf(kNamedHostUri), QStringLiteral("198.51.100.20"),
-                                    adapter, 4001, 4002, true,
-                                    {QStringLiteral("example.ru"), QStringLiteral("bank.example")},
-                                    {QStringLiteral("firefox.exe"), QStringLiteral("Telegram.exe")},
-                                    true));
+                 buildSingBoxConfig(
+                     profileOf(kNamedHostUri), QStringLiteral("198.51.100.20"), adapter, 4001, 4002,
+                     true, {QStringLiteral("example.ru"), QStringLiteral("bank.example")},
+                     {QStringLiteral("firefox.exe"), QStringLiteral("Telegram.exe")}, true));
 }
 
 // Without options: a latency check at fixed ports through a fixed example adapter, so that
@@ -191,12 +191,13 @@ void TestInspectDocuments::xrayDocument()
                                   QStringLiteral("192.168.1.1")},
                                  5555));
 
-    const Run unbound = inspect({QStringLiteral("xray"), kNamedHostUri,
-                                 QStringLiteral("--server-address=198.51.100.20"),
-                                 QStringLiteral("--adapter=,,")});
+    const Run unbound =
+        inspect({QStringLiteral("xray"), kNamedHostUri,
+                 QStringLiteral("--server-address=198.51.100.20"), QStringLiteral("--adapter=,,")});
     QCOMPARE(unbound.exitCode, 0);
-    COMPARE_JSON(parsedOutput(unbound), buildXrayConfig(profileOf(kNamedHostUri),
-                                                        QStringLiteral("198.51.100.20"), {}, 10809));
+    COMPARE_JSON(
+        parsedOutput(unbound),
+        buildXrayConfig(profileOf(kNamedHostUri), QStringLiteral("198.51.100.20"), {}, 10809));
 }
 
 void TestInspectDocuments::redactStandardInput()

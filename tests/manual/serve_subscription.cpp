@@ -61,7 +61,8 @@ int main(int argc, char** argv)
     QFile caFile(args.at(2));
     bool written = false;
     for (const QSslCertificate& ca : QSslConfiguration::defaultConfiguration().caCertificates()) {
-        if (ca.subjectInfo(QSslCertificate::CommonName).contains(QStringLiteral("OrvikVPN Test CA")) &&
+        if (ca.subjectInfo(QSslCertificate::CommonName)
+                .contains(QStringLiteral("OrvikVPN Test CA")) &&
             caFile.open(QIODevice::WriteOnly))
             written = caFile.write(ca.toPem()) > 0;
     }

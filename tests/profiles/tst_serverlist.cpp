@@ -62,30 +62,63 @@ void ServerListTest::countryCode_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("host");
     QTest::addColumn<QString>("code");
-    QTest::newRow("city, IPv4 host") << "Amsterdam 1" << "203.0.113.7" << "NL";
-    QTest::newRow("Netherlands first") << "Poland" << "srv-nl.example.net" << "NL";
-    QTest::newRow("host alone") << "Server 3" << "srv-nl.example.net" << "NL";
-    QTest::newRow("upper-case suffix") << "EDGE-NL" << "203.0.113.7" << "NL";
-    QTest::newRow("dutch flag") << QStringLiteral(u"🇳🇱 Main") << "h.example" << "NL";
-    QTest::newRow("russian Netherlands") << QStringLiteral(u"Нидерланды") << "h.example" << "NL";
-    QTest::newRow("upper-case Netherlands") << "NETHERLANDS" << "h.example" << "NL";
-    QTest::newRow("polish flag") << QStringLiteral(u"🇵🇱") << "h.example" << "PL";
-    QTest::newRow("russian Poland") << QStringLiteral(u"Польша") << "h.example" << "PL";
-    QTest::newRow("Warsaw") << "Warsaw" << "h.example" << "PL";
-    QTest::newRow("polish host") << "x" << "srv-pl.example" << "PL";
-    QTest::newRow("finnish flag") << QStringLiteral(u"🇫🇮 Fast") << "h.example" << "FI";
+    QTest::newRow("city, IPv4 host") << "Amsterdam 1"
+                                     << "203.0.113.7"
+                                     << "NL";
+    QTest::newRow("Netherlands first") << "Poland"
+                                       << "srv-nl.example.net"
+                                       << "NL";
+    QTest::newRow("host alone") << "Server 3"
+                                << "srv-nl.example.net"
+                                << "NL";
+    QTest::newRow("upper-case suffix") << "EDGE-NL"
+                                       << "203.0.113.7"
+                                       << "NL";
+    QTest::newRow("dutch flag") << QStringLiteral(u"🇳🇱 Main") << "h.example"
+                                << "NL";
+    QTest::newRow("russian Netherlands") << QStringLiteral(u"Нидерланды") << "h.example"
+                                         << "NL";
+    QTest::newRow("upper-case Netherlands") << "NETHERLANDS"
+                                            << "h.example"
+                                            << "NL";
+    QTest::newRow("polish flag") << QStringLiteral(u"🇵🇱") << "h.example"
+                                 << "PL";
+    QTest::newRow("russian Poland") << QStringLiteral(u"Польша") << "h.example"
+                                    << "PL";
+    QTest::newRow("Warsaw") << "Warsaw"
+                            << "h.example"
+                            << "PL";
+    QTest::newRow("polish host") << "x"
+                                 << "srv-pl.example"
+                                 << "PL";
+    QTest::newRow("finnish flag") << QStringLiteral(u"🇫🇮 Fast") << "h.example"
+                                  << "FI";
     QTest::newRow("russian Finland, capitals") << QStringLiteral(u"ФИНЛЯНДИЯ") << "h.example"
                                                << "FI";
-    QTest::newRow("Helsinki") << "helsinki-2" << "h.example" << "FI";
-    QTest::newRow("Finland before Germany") << "Germany" << "x-fi.example" << "FI";
-    QTest::newRow("russian Germany") << QStringLiteral(u"Германия") << "h.example" << "DE";
-    QTest::newRow("german flag") << QStringLiteral(u"🇩🇪") << "h.example" << "DE";
-    QTest::newRow("Germany") << "Germany 2" << "h.example" << "DE";
-    QTest::newRow("DE prefix is not Germany") << "DE-1" << "de.example.net" << "VPN";
+    QTest::newRow("Helsinki") << "helsinki-2"
+                              << "h.example"
+                              << "FI";
+    QTest::newRow("Finland before Germany") << "Germany"
+                                            << "x-fi.example"
+                                            << "FI";
+    QTest::newRow("russian Germany") << QStringLiteral(u"Германия") << "h.example"
+                                     << "DE";
+    QTest::newRow("german flag") << QStringLiteral(u"🇩🇪") << "h.example"
+                                 << "DE";
+    QTest::newRow("Germany") << "Germany 2"
+                             << "h.example"
+                             << "DE";
+    QTest::newRow("DE prefix is not Germany") << "DE-1"
+                                              << "de.example.net"
+                                              << "VPN";
     QTest::newRow("norwegian flag shares a letter") << QStringLiteral(u"🇳🇴") << "h.example"
                                                     << "VPN";
-    QTest::newRow("unknown") << "Tokyo" << "jp.example" << "VPN";
-    QTest::newRow("empty") << "" << "" << "VPN";
+    QTest::newRow("unknown") << "Tokyo"
+                             << "jp.example"
+                             << "VPN";
+    QTest::newRow("empty") << ""
+                           << ""
+                           << "VPN";
 }
 
 void ServerListTest::countryCode()
@@ -128,14 +161,16 @@ void ServerListTest::uriWithoutFragment_data()
 {
     QTest::addColumn<QString>("uri");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("name") << "hy2://pw@h.example:443?sni=a#Name" << "hy2://pw@h.example:443?sni=a";
-    QTest::newRow("empty fragment") << "hy2://pw@h.example:443#" << "hy2://pw@h.example:443";
-    QTest::newRow("none") << "hy2://pw@h.example:443" << "hy2://pw@h.example:443";
-    QTest::newRow("cyrillic name") << QStringLiteral(u"trojan://pw@h.example:443#Нидерланды 1")
-                                   << "trojan://pw@h.example:443";
-    QTest::newRow("encoded query kept")
-        << "vless://id@h.example:443?type=grpc&serviceName=a%2Fb#n"
-        << "vless://id@h.example:443?type=grpc&serviceName=a%2Fb";
+    QTest::newRow("name") << "hy2://pw@h.example:443?sni=a#Name"
+                          << "hy2://pw@h.example:443?sni=a";
+    QTest::newRow("empty fragment") << "hy2://pw@h.example:443#"
+                                    << "hy2://pw@h.example:443";
+    QTest::newRow("none") << "hy2://pw@h.example:443"
+                          << "hy2://pw@h.example:443";
+    QTest::newRow("cyrillic name")
+        << QStringLiteral(u"trojan://pw@h.example:443#Нидерланды 1") << "trojan://pw@h.example:443";
+    QTest::newRow("encoded query kept") << "vless://id@h.example:443?type=grpc&serviceName=a%2Fb#n"
+                                        << "vless://id@h.example:443?type=grpc&serviceName=a%2Fb";
     QTest::newRow("space encoded") << "vless://id@h.example:443?path=/a b#n"
                                    << "vless://id@h.example:443?path=/a%20b";
 }
@@ -149,10 +184,9 @@ void ServerListTest::uriWithoutFragment()
 
 void ServerListTest::restoredRow_data()
 {
-    const QVariantList list = entries({"hy2://a@one.example:443#one",
-                                       "hy2://b@two.example:443#two",
-                                       "hy2://c@three.example:443#three",
-                                       "hy2://b@two.example:443#two again"});
+    const QVariantList list =
+        entries({"hy2://a@one.example:443#one", "hy2://b@two.example:443#two",
+                 "hy2://c@three.example:443#three", "hy2://b@two.example:443#two again"});
     QTest::addColumn<QVariantList>("list");
     QTest::addColumn<QString>("previous");
     QTest::addColumn<int>("row");
@@ -175,7 +209,8 @@ void ServerListTest::restoredRow()
 
 void ServerListTest::containsServerIgnoresNames()
 {
-    const QVariantList list = entries({"hy2://a@one.example:443#one", "hy2://b@two.example:443#two"});
+    const QVariantList list =
+        entries({"hy2://a@one.example:443#one", "hy2://b@two.example:443#two"});
     QVERIFY(listContainsServer(list, "hy2://b@two.example:443#renamed"));
     QVERIFY(listContainsServer(list, "hy2://a@one.example:443"));
     QVERIFY(!listContainsServer(list, "hy2://b@two.example:8443#two"));
@@ -185,19 +220,19 @@ void ServerListTest::containsServerIgnoresNames()
 void ServerListTest::fragmentOnlyChangeKeepsTheSelection()
 {
     Controller controller;
-    controller.installServerList(entries({"hy2://a@one.example:443#one",
-                                          "hy2://b@two.example:443#two",
-                                          "hy2://c@three.example:443#three"}),
-                                 QString());
+    controller.installServerList(
+        entries({"hy2://a@one.example:443#one", "hy2://b@two.example:443#two",
+                 "hy2://c@three.example:443#three"}),
+        QString());
     controller.setSelectedRow(2);
     const QString previous = controller.servers().at(2).toMap().value("uri").toString();
 
     QSignalSpy selectedSpy(&controller, &Controller::selectedChanged);
     QSignalSpy serversSpy(&controller, &Controller::serversChanged);
-    controller.installServerList(entries({"hy2://a@one.example:443#one",
-                                          "hy2://c@three.example:443#three renamed",
-                                          "hy2://b@two.example:443#two"}),
-                                 previous);
+    controller.installServerList(
+        entries({"hy2://a@one.example:443#one", "hy2://c@three.example:443#three renamed",
+                 "hy2://b@two.example:443#two"}),
+        previous);
     QCOMPARE(controller.selectedRow(), 1);
     QCOMPARE(controller.selectedName(), QStringLiteral("three renamed"));
     // The caller announces the new list and the selection; replacing it stores nothing. The
@@ -210,17 +245,17 @@ void ServerListTest::fragmentOnlyChangeKeepsTheSelection()
 void ServerListTest::vanishedServerSelectsTheFirstRowAndKeepsTheStoredChoice()
 {
     Controller controller;
-    controller.installServerList(entries({"hy2://a@one.example:443#one",
-                                          "hy2://b@two.example:443#two",
-                                          "hy2://c@three.example:443#three"}),
-                                 QString());
+    controller.installServerList(
+        entries({"hy2://a@one.example:443#one", "hy2://b@two.example:443#two",
+                 "hy2://c@three.example:443#three"}),
+        QString());
     controller.setSelectedRow(2);
     const QByteArray chosen("hy2://c@three.example:443#three");
     QCOMPARE(settings::readSecret(settingskeys::selectedProfile), chosen);
 
-    controller.installServerList(entries({"hy2://b@two.example:443#two",
-                                          "hy2://a@one.example:443#one"}),
-                                 QString::fromUtf8(chosen));
+    controller.installServerList(
+        entries({"hy2://b@two.example:443#two", "hy2://a@one.example:443#one"}),
+        QString::fromUtf8(chosen));
     QCOMPARE(controller.selectedRow(), 0);
     QCOMPARE(controller.selectedName(), QStringLiteral("two"));
     QCOMPARE(settings::readSecret(settingskeys::selectedProfile), chosen);

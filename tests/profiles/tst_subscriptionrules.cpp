@@ -28,23 +28,34 @@ void SubscriptionRulesTest::typedLink_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("accepted"); // empty: refused
 
-    QTest::newRow("https") << "https://sub.example.net/s/abc" << "https://sub.example.net/s/abc";
+    QTest::newRow("https") << "https://sub.example.net/s/abc"
+                           << "https://sub.example.net/s/abc";
     QTest::newRow("white space around") << " \t https://sub.example.net/s/abc\r\n"
                                         << "https://sub.example.net/s/abc";
     QTest::newRow("scheme in capitals") << "HTTPS://Sub.Example.NET/s/abc"
                                         << "https://sub.example.net/s/abc";
     QTest::newRow("port and query") << "https://sub.example.net:8443/s/a?b=c d"
                                     << "https://sub.example.net:8443/s/a?b=c%20d";
-    QTest::newRow("plain http") << "http://sub.example.net/s/abc" << "";
-    QTest::newRow("no host") << "https:///s/abc" << "";
-    QTest::newRow("user name") << "https://user@sub.example.net/s/abc" << "";
-    QTest::newRow("user and password") << "https://user:pw@sub.example.net/s/abc" << "";
-    QTest::newRow("password only") << "https://:pw@sub.example.net/s/abc" << "";
-    QTest::newRow("no scheme") << "sub.example.net/s/abc" << "";
-    QTest::newRow("other scheme") << "ftp://sub.example.net/s/abc" << "";
-    QTest::newRow("profile line") << "vless://id@sub.example.net:443#x" << "";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("bad port") << "https://sub.example.net:99999/s" << "";
+    QTest::newRow("plain http") << "http://sub.example.net/s/abc"
+                                << "";
+    QTest::newRow("no host") << "https:///s/abc"
+                             << "";
+    QTest::newRow("user name") << "https://user@sub.example.net/s/abc"
+                               << "";
+    QTest::newRow("user and password") << "https://user:pw@sub.example.net/s/abc"
+                                       << "";
+    QTest::newRow("password only") << "https://:pw@sub.example.net/s/abc"
+                                   << "";
+    QTest::newRow("no scheme") << "sub.example.net/s/abc"
+                               << "";
+    QTest::newRow("other scheme") << "ftp://sub.example.net/s/abc"
+                                  << "";
+    QTest::newRow("profile line") << "vless://id@sub.example.net:443#x"
+                                  << "";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("bad port") << "https://sub.example.net:99999/s"
+                              << "";
 }
 
 void SubscriptionRulesTest::typedLink()
@@ -119,8 +130,7 @@ void SubscriptionRulesTest::redeemReplyMember_data()
     QTest::newRow("array") << QByteArray(R"(["https://a/s/1"])") << "";
     QTest::newRow("number") << QByteArray(R"({"subscription_url":5})") << "";
     QTest::newRow("missing") << QByteArray(R"({"url":"https://a/s/1"})") << "";
-    QTest::newRow("nested") << QByteArray(R"({"data":{"subscription_url":"https://a/s/1"}})")
-                            << "";
+    QTest::newRow("nested") << QByteArray(R"({"data":{"subscription_url":"https://a/s/1"}})") << "";
     QTest::newRow("empty") << QByteArray() << "";
 }
 

@@ -123,7 +123,8 @@ void IconProviderTest::initTestCase()
     // The icon is a file path; the program's name holds an escaped, quoted space.
     writeFile(apps + "orvik-custom.desktop",
               "[Desktop Entry]\nExec=\"orvik-custom\\sfile\" --open\nIcon=" +
-                  m_root.filePath("art/custom.png").toUtf8() + "\n[Desktop Action new]\n"
+                  m_root.filePath("art/custom.png").toUtf8() +
+                  "\n[Desktop Action new]\n"
                   "Exec=orvik-other\nIcon=orvik-tool-icon\n");
     writeIcon(m_root.filePath("art/custom.png"), 64, Qt::yellow);
 
@@ -191,13 +192,13 @@ void IconProviderTest::iconFromDesktopEntryOrTheme_data()
         << dir + "orvik-viewer" << QColor(Qt::green);
     QTest::newRow("TryExec, XPM") << dir + "orvik-tool" << QColor(Qt::blue);
     QTest::newRow("icon given as a file") << dir + "orvik-custom file" << QColor(Qt::yellow);
-    QTest::newRow("link in PATH, system data folder") << dir + "orvik-linked-real"
-                                                      << QColor(Qt::cyan);
-    QTest::newRow("no entry, icon named after program") << dir + "orvik-plain"
-                                                        << QColor(Qt::magenta);
+    QTest::newRow("link in PATH, system data folder")
+        << dir + "orvik-linked-real" << QColor(Qt::cyan);
+    QTest::newRow("no entry, icon named after program")
+        << dir + "orvik-plain" << QColor(Qt::magenta);
     QTest::newRow("no entry, pixmaps") << "/opt/x/orvik-pix" << QColor(Qt::darkBlue);
-    QTest::newRow("entry icon missing, program name") << dir + "orvik-fallback"
-                                                       << QColor(Qt::darkGreen);
+    QTest::newRow("entry icon missing, program name")
+        << dir + "orvik-fallback" << QColor(Qt::darkGreen);
     QTest::newRow("hidden entry masks the system one") << dir + "orvik-masked" << kSquare;
     QTest::newRow("only a desktop action names it") << dir + "orvik-other" << kSquare;
     QTest::newRow("nothing known") << dir + "orvik-unknown" << kSquare;
@@ -221,12 +222,14 @@ void IconProviderTest::sourceIsPercentEncoded_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("source");
     QTest::newRow("no path") << QString() << "app";
-    QTest::newRow("unreserved kept") << "/a-b.c_d~e" << "image://processicon/%2Fa-b.c_d~e";
+    QTest::newRow("unreserved kept") << "/a-b.c_d~e"
+                                     << "image://processicon/%2Fa-b.c_d~e";
     QTest::newRow("spaces and Cyrillic")
         << "C:\\Program Files\\Яндекс\\a+b.exe"
         << "image://processicon/C%3A%5CProgram%20Files%5C%D0%AF%D0%BD%D0%B4%D0%B5%D0%BA%D1%81"
            "%5Ca%2Bb.exe";
-    QTest::newRow("URL characters") << "/x/#1?%/y" << "image://processicon/%2Fx%2F%231%3F%25%2Fy";
+    QTest::newRow("URL characters") << "/x/#1?%/y"
+                                    << "image://processicon/%2Fx%2F%231%3F%25%2Fy";
 }
 
 void IconProviderTest::sourceIsPercentEncoded()

@@ -17,7 +17,6 @@
 #include <memory>
 #include <vector>
 
-
 namespace {
 
 // Copies of a harmless program under chosen names, running until the test ends.
@@ -198,8 +197,8 @@ void ProcessListTest::filterFindsNamePathAndPid()
     QVERIFY(pid);
     Controller controller;
     const qsizetype all = controller.processes().size();
-    const QStringList filters = {QStringLiteral("ORVIK-FILTERED"),
-                                 QStringLiteral("filter folder/"), QString::number(pid)};
+    const QStringList filters = {QStringLiteral("ORVIK-FILTERED"), QStringLiteral("filter folder/"),
+                                 QString::number(pid)};
     for (const QString& filter : filters) {
         controller.setProcessFilter(filter);
         const QVariantList shown = controller.processes();

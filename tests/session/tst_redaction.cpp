@@ -54,9 +54,9 @@ void TestRedaction::redact_data()
     const ServerProfile empty;
 
     // Secrets.
-    QTest::newRow("credential")
-        << QStringLiteral("user 0f8e6e1c-1a4b-4c4e-9d4e-2b1f6a3c5d7e rejected") << reality
-        << QStringLiteral("user [скрыто] rejected");
+    QTest::newRow("credential") << QStringLiteral(
+                                       "user 0f8e6e1c-1a4b-4c4e-9d4e-2b1f6a3c5d7e rejected")
+                                << reality << QStringLiteral("user [скрыто] rejected");
     QTest::newRow("every occurrence")
         << QStringLiteral("user:pass, again user:pass") << hysteriaProfile()
         << QStringLiteral("[скрыто], again [скрыто]");
@@ -71,16 +71,16 @@ void TestRedaction::redact_data()
     QTest::newRow("case-sensitive")
         << QStringLiteral("0F8E6E1C-1A4B-4C4E-9D4E-2B1F6A3C5D7E") << reality
         << QStringLiteral("0F8E6E1C-1A4B-4C4E-9D4E-2B1F6A3C5D7E");
-    QTest::newRow("empty fields replace nothing") << QStringLiteral("plain text") << empty
-                                                  << QStringLiteral("plain text");
+    QTest::newRow("empty fields replace nothing")
+        << QStringLiteral("plain text") << empty << QStringLiteral("plain text");
 
     // Colour codes.
-    QTest::newRow("colour codes removed")
-        << QStringLiteral("\x1b[31mERROR\x1b[0m dial tcp") << empty << QStringLiteral("ERROR dial tcp");
-    QTest::newRow("compound colour code") << QStringLiteral("\x1b[1;33mWARN\x1b[m x") << empty
-                                          << QStringLiteral("WARN x");
-    QTest::newRow("other escape sequences stay") << QStringLiteral("\x1b[2K line") << empty
-                                                 << QStringLiteral("\x1b[2K line");
+    QTest::newRow("colour codes removed") << QStringLiteral("\x1b[31mERROR\x1b[0m dial tcp")
+                                          << empty << QStringLiteral("ERROR dial tcp");
+    QTest::newRow("compound colour code")
+        << QStringLiteral("\x1b[1;33mWARN\x1b[m x") << empty << QStringLiteral("WARN x");
+    QTest::newRow("other escape sequences stay")
+        << QStringLiteral("\x1b[2K line") << empty << QStringLiteral("\x1b[2K line");
 
     // Subscription links.
     QTest::newRow("subscription link")
@@ -138,8 +138,8 @@ void TestRedaction::coreLogKeepsTheLast4000Characters()
 
     // A failure message built from a prefix and the log keeps its last 3000 characters, so it
     // begins inside the log.
-    const QString message = redactCoreText(QStringLiteral("VPN-ядро остановилось. ") + coreLog,
-                                           ServerProfile());
+    const QString message =
+        redactCoreText(QStringLiteral("VPN-ядро остановилось. ") + coreLog, ServerProfile());
     QCOMPARE(message, everything.right(3000));
 }
 
@@ -147,8 +147,8 @@ void TestRedaction::coreLogRedactsEachChunk()
 {
     const ServerProfile profile = realityProfile();
     QString coreLog;
-    appendCoreOutput(coreLog, "\x1b[31mauth failed for 0f8e6e1c-1a4b-4c4e-9d4e-2b1f6a3c5d7e\x1b[0m\n",
-                     profile);
+    appendCoreOutput(
+        coreLog, "\x1b[31mauth failed for 0f8e6e1c-1a4b-4c4e-9d4e-2b1f6a3c5d7e\x1b[0m\n", profile);
     appendCoreOutput(coreLog, "fetching https://sub.example.com/s/abc\n", profile);
     QCOMPARE(coreLog, QStringLiteral("auth failed for [скрыто]\nfetching [подписка]\n"));
 

@@ -33,8 +33,8 @@ QVariantMap entry(const QString& name, int latency, bool pinging, const QString&
 {
     return {{QStringLiteral("name"), name},
             {QStringLiteral("endpoint"), name + QStringLiteral(".example:443")},
-            {QStringLiteral("uri"), QStringLiteral("vless://secret-id@") + name +
-                                        QStringLiteral(".example:443#") + name},
+            {QStringLiteral("uri"),
+             QStringLiteral("vless://secret-id@") + name + QStringLiteral(".example:443#") + name},
             {QStringLiteral("countryCode"), QStringLiteral("NL")},
             {QStringLiteral("protocol"), QStringLiteral("VLESS · TCP · REALITY")},
             {QStringLiteral("latency"), latency},
@@ -115,7 +115,8 @@ void StatusFileTest::documentHasExactMembersAndTypes()
                  QStringList({"checking", "endpoint", "error", "https_ms", "name", "protocol"}));
         QCOMPARE(profile.value("name"), QJsonValue(names.at(i)));
         QCOMPARE(profile.value("protocol"), QJsonValue(QStringLiteral("VLESS · TCP · REALITY")));
-        QCOMPARE(profile.value("endpoint"), QJsonValue(names.at(i) + QStringLiteral(".example:443")));
+        QCOMPARE(profile.value("endpoint"),
+                 QJsonValue(names.at(i) + QStringLiteral(".example:443")));
         QVERIFY(profile.value("https_ms").isDouble());
         QCOMPARE(profile.value("https_ms").toInt(-100), latencies.at(i));
         QVERIFY(profile.value("checking").isBool());
@@ -139,7 +140,8 @@ void StatusFileTest::missingEntryKeysGiveEmptyValues()
 {
     StatusSnapshot snapshot;
     snapshot.servers = {QVariantMap{{QStringLiteral("name"), QStringLiteral("bare")}}};
-    const QJsonObject profile = statusDocument(snapshot).value("profiles").toArray().at(0).toObject();
+    const QJsonObject profile =
+        statusDocument(snapshot).value("profiles").toArray().at(0).toObject();
     QCOMPARE(profile.value("protocol"), QJsonValue(QString()));
     QCOMPARE(profile.value("endpoint"), QJsonValue(QString()));
     QCOMPARE(profile.value("https_ms"), QJsonValue(0));

@@ -83,8 +83,8 @@ public:
         const QJsonObject inbound{{QStringLiteral("tag"), QStringLiteral("local-socks")},
                                   {QStringLiteral("protocol"), QStringLiteral("socks")},
                                   {QStringLiteral("port"), int(m_port)}};
-        file.write(QJsonDocument(QJsonObject{{QStringLiteral("inbounds"), QJsonArray{inbound}}})
-                       .toJson());
+        file.write(
+            QJsonDocument(QJsonObject{{QStringLiteral("inbounds"), QJsonArray{inbound}}}).toJson());
         file.close();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QString::fromLatin1(standin::kHosts), hostMap);
@@ -183,10 +183,10 @@ void RedeemTest::cleanupTestCase()
 void RedeemTest::startRelay(bool primaryReachable)
 {
     m_relay = std::make_unique<SocksRelay>();
-    const QString error = m_relay->start(
-        standin::hostMapEntry(primaryHost(), 443,
-                              primaryReachable ? m_primary->port() : closedPort()) +
-        u',' + standin::hostMapEntry(fallbackHost(), 443, m_fallback->port()));
+    const QString error =
+        m_relay->start(standin::hostMapEntry(primaryHost(), 443,
+                                             primaryReachable ? m_primary->port() : closedPort()) +
+                       u',' + standin::hostMapEntry(fallbackHost(), 443, m_fallback->port()));
     QVERIFY2(error.isEmpty(), qPrintable(error));
     QNetworkProxy::setApplicationProxy(
         QNetworkProxy(QNetworkProxy::Socks5Proxy, QStringLiteral("127.0.0.1"), m_relay->port()));
@@ -205,9 +205,8 @@ void RedeemTest::tokenIsRedeemedAtStartup_data()
     const QString onFallback = QStringLiteral("https://%1/s/77ab02").arg(fallbackHost());
     const HttpsTestResponse unused{500, {}, {}};
 
-    QTest::newRow("primary gives its own link")
-        << true << linkAnswer(onPrimary) << unused << QStringList{kAdding, kReady} << onPrimary
-        << 0;
+    QTest::newRow("primary gives its own link") << true << linkAnswer(onPrimary) << unused
+                                                << QStringList{kAdding, kReady} << onPrimary << 0;
     QTest::newRow("primary's link on the fallback host: refused, fallback asked")
         << true << linkAnswer(onFallback) << linkAnswer(onFallback)
         << QStringList{kAdding, kFallback, kReady} << onFallback << 1;
@@ -216,7 +215,9 @@ void RedeemTest::tokenIsRedeemedAtStartup_data()
         << onFallback << 1;
     QTest::newRow("primary errs with a good link in the body")
         << true
-        << HttpsTestResponse{503, {}, QJsonDocument(QJsonObject{{"subscription_url", onPrimary}}).toJson()}
+        << HttpsTestResponse{503,
+                             {},
+                             QJsonDocument(QJsonObject{{"subscription_url", onPrimary}}).toJson()}
         << linkAnswer(onFallback) << QStringList{kAdding, kFallback, kReady} << onFallback << 1;
     QTest::newRow("both fail: redirect, then a path outside /s/")
         << true << HttpsTestResponse{302, {{"Location", onPrimary.toLatin1()}}, {}}
@@ -263,8 +264,8 @@ void RedeemTest::tokenIsRedeemedAtStartup()
     const QList<HttpsTestRequest> fallbackPosts = requestsFor(*m_fallback, "POST");
     QCOMPARE(primaryPosts.size(), primaryReachable ? 1 : 0);
     QCOMPARE(fallbackPosts.size(), expectedFallbackPosts);
-    for (const auto& [posts, host] : {qMakePair(primaryPosts, primaryHost()),
-                                      qMakePair(fallbackPosts, fallbackHost())}) {
+    for (const auto& [posts, host] :
+         {qMakePair(primaryPosts, primaryHost()), qMakePair(fallbackPosts, fallbackHost())}) {
         for (const HttpsTestRequest& post : posts) {
             QCOMPARE(post.target, kRedeemPath);
             QCOMPARE(post.header("Host"), host.toLatin1());
@@ -287,9 +288,9 @@ void RedeemTest::tokenIsRedeemedAtStartup()
         QVERIFY(!controller.hasError());
         QCOMPARE(controller.servers().size(), 2);
         QCOMPARE(settings::readSecret(settingskeys::subscriptionCache), kBody);
-        const HttpsTestServer& owner = storedLink == QStringLiteral("https://%1/s/4d1c9e").arg(primaryHost())
-                                           ? *m_primary
-                                           : *m_fallback;
+        const HttpsTestServer& owner =
+            storedLink == QStringLiteral("https://%1/s/4d1c9e").arg(primaryHost()) ? *m_primary
+                                                                                   : *m_fallback;
         QCOMPARE(requestsFor(owner, "GET").size(), 1);
         QCOMPARE(requestsFor(owner, "GET").constFirst().path(), QUrl(storedLink).path().toLatin1());
     }

@@ -189,9 +189,8 @@ void SubscriptionTest::bodies_data()
 
     QTest::newRow("plain, LF") << plain << QStringList{kA, kB, kC} << three;
     QTest::newRow("plain, CRLF, blank lines, comments, padding")
-        << "  #profile-title: x\r\n\r\n" + lines({kA, QStringLiteral("   "),
-                                                  QStringLiteral("# comment ://"), kB},
-                                                 "\r\n") +
+        << "  #profile-title: x\r\n\r\n" +
+               lines({kA, QStringLiteral("   "), QStringLiteral("# comment ://"), kB}, "\r\n") +
                "\r\n\t"
         << QStringList{kA, kB} << kUpdated.arg(2);
     QTest::newRow("base64") << encodable.toBase64() << QStringList{kA, kB, kC} << three;
@@ -201,17 +200,15 @@ void SubscriptionTest::bodies_data()
         << encodable.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals)
         << QStringList{kA, kB, kC} << three;
     // A carriage return alone does not end a line: the pair reaches the parser as one piece.
-    QTest::newRow("lone CR joins two lines")
-        << kA.toUtf8() + '\r' + lines({kB, kC}) << QStringList{kA + u'\r' + kB, kC}
-        << kUpdated.arg(2);
+    QTest::newRow("lone CR joins two lines") << kA.toUtf8() + '\r' + lines({kB, kC})
+                                             << QStringList{kA + u'\r' + kB, kC} << kUpdated.arg(2);
     QTest::newRow("exact duplicates dropped, first wins")
         << lines({kA, kB, QStringLiteral("  ") + kA + QStringLiteral(" "), kA, kB})
         << QStringList{kA, kB} << kUpdated.arg(2);
     QTest::newRow("same server, other name: two entries")
         << lines({kA, kA2}) << QStringList{kA, kA2} << kUpdated.arg(2);
     QTest::newRow("some rejected: distinct messages in order")
-        << lines({kSs1, kA, kSs2, kTrojanNoSni, kSs3, kB})
-        << QStringList{kA, kB}
+        << lines({kSs1, kA, kSs2, kTrojanNoSni, kSs3, kB}) << QStringList{kA, kB}
         << QStringLiteral("Часть профилей не добавлена: ") + kSsMessage + QStringLiteral("; ") +
                kTrojanMessage;
     QTest::newRow("all rejected") << lines({kTrojanNoSni, kSs1, kSs2, kTrojanNoSni})
@@ -272,8 +269,8 @@ void SubscriptionTest::failuresKeepTheListAndTheStore_data()
     QTest::newRow("redirect to plain http on the same host")
         << HttpsTestResponse{301, {{"Location", "http://127.0.0.1:PORT/sub/elsewhere"}}, {}}
         << failing << detail + QStringLiteral("301") << QByteArray("/sub/elsewhere");
-    QTest::newRow("nobody listening") << HttpsTestResponse{} << QStringLiteral("closed port")
-                                      << detail << QByteArray();
+    QTest::newRow("nobody listening")
+        << HttpsTestResponse{} << QStringLiteral("closed port") << detail << QByteArray();
     // The one case that waits out the 15 s transfer limit.
     HttpsTestResponse stalled;
     stalled.stall = true;
@@ -362,8 +359,8 @@ void SubscriptionTest::requestCarriesTheClientHeaders()
     auto controller = startController();
     const int before = m_server->requestCount();
     m_server->setResponse("/sub/headers", {200, {}, lines({kA})});
-    controller->importSubscription(QStringLiteral("  HTTPS://127.0.0.1:%1/sub/headers?key=v%20w \n")
-                                       .arg(m_server->port()));
+    controller->importSubscription(
+        QStringLiteral("  HTTPS://127.0.0.1:%1/sub/headers?key=v%20w \n").arg(m_server->port()));
     QVERIFY(waitForDownload(*controller));
 
     QCOMPARE(m_server->requestCount(), before + 1);
@@ -415,7 +412,8 @@ void SubscriptionTest::refresh()
     auto controller = startController();
     const int before = m_server->requestCount();
     controller->refreshSubscription();
-    QCOMPARE(controller->subscriptionNotice(), QStringLiteral("Сначала добавьте ссылку из кабинета."));
+    QCOMPARE(controller->subscriptionNotice(),
+             QStringLiteral("Сначала добавьте ссылку из кабинета."));
     QVERIFY(!controller->isSubscriptionLoading());
 
     // A stored link is asked again, without the user typing it.

@@ -40,7 +40,8 @@ void ControllerTestAccess::setConnected(Controller& controller, bool connected)
     emit controller.connectingChanged();
 }
 
-void ControllerTestAccess::setSubscription(Controller& controller, const QString& notice, bool loading)
+void ControllerTestAccess::setSubscription(Controller& controller, const QString& notice,
+                                           bool loading)
 {
     controller.m_subscriptionNotice = notice;
     controller.m_subscriptionLoading = loading;

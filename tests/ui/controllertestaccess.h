@@ -11,8 +11,10 @@ class Controller;
 class ControllerTestAccess
 {
 public:
-    static void setServers(Controller& controller, const QVariantList& servers, int selectedRow = 0);
-    static void setServerField(Controller& controller, int row, const QString& key, const QVariant& value);
+    static void setServers(Controller& controller, const QVariantList& servers,
+                           int selectedRow = 0);
+    static void setServerField(Controller& controller, int row, const QString& key,
+                               const QVariant& value);
     static void setConnecting(Controller& controller, bool connecting);
     static void setConnected(Controller& controller, bool connected);
     static void setSubscription(Controller& controller, const QString& notice, bool loading);

@@ -32,7 +32,8 @@ MainWindow loadMainWindow(QQmlApplicationEngine& engine, const QVariantMap& init
         return loaded;
     loaded.window = qobject_cast<QQuickWindow*>(engine.rootObjects().constFirst());
     if (loaded.window)
-        loaded.controller = loaded.window->findChild<Controller*>(QString(), Qt::FindChildrenRecursively);
+        loaded.controller =
+            loaded.window->findChild<Controller*>(QString(), Qt::FindChildrenRecursively);
     return loaded;
 }
 
@@ -87,10 +88,12 @@ QList<QQuickItem*> findAllNamed(QQuickItem* root, const QString& name)
 
 QVariantMap serverEntry(const QString& name, const QString& countryCode, int latency)
 {
-    const QString host = name.section(QLatin1Char(' '), -1).toLower() + QStringLiteral(".orvikvpn.net");
+    const QString host =
+        name.section(QLatin1Char(' '), -1).toLower() + QStringLiteral(".orvikvpn.net");
     return {{QStringLiteral("name"), name},
             {QStringLiteral("endpoint"), host + QStringLiteral(":443")},
-            {QStringLiteral("uri"), QStringLiteral("vless://id@") + host + QStringLiteral(":443#") + name},
+            {QStringLiteral("uri"),
+             QStringLiteral("vless://id@") + host + QStringLiteral(":443#") + name},
             {QStringLiteral("countryCode"), countryCode},
             {QStringLiteral("protocol"), QStringLiteral("VLESS · TCP · REALITY")},
             {QStringLiteral("latency"), latency},
@@ -120,14 +123,19 @@ QVariantList sampleServers(int count)
         QString name = QString::fromUtf8(place.name);
         if (i >= int(std::size(places)))
             name += QStringLiteral(" ") + QString::number(i / int(std::size(places)) + 1);
-        QVariantMap entry = serverEntry(name, QString::fromLatin1(place.code), latencies[i % std::size(latencies)]);
+        QVariantMap entry =
+            serverEntry(name, QString::fromLatin1(place.code), latencies[i % std::size(latencies)]);
         entry.insert(QStringLiteral("protocol"), QString::fromUtf8(place.protocol));
-        entry.insert(QStringLiteral("endpoint"),
-                     QStringLiteral("%1%2.orvikvpn.net:443").arg(QString::fromLatin1(place.code).toLower()).arg(i + 1));
+        entry.insert(QStringLiteral("endpoint"), QStringLiteral("%1%2.orvikvpn.net:443")
+                                                     .arg(QString::fromLatin1(place.code).toLower())
+                                                     .arg(i + 1));
         entry.insert(QStringLiteral("uri"), QStringLiteral("vless://id@%1%2.orvikvpn.net:443#%3")
-                                                .arg(QString::fromLatin1(place.code).toLower()).arg(i + 1).arg(name));
+                                                .arg(QString::fromLatin1(place.code).toLower())
+                                                .arg(i + 1)
+                                                .arg(name));
         if (entry.value(QStringLiteral("latency")).toInt() == -1)
-            entry.insert(QStringLiteral("checkError"), QStringLiteral("HTTPS-запрос не прошёл за 6 секунд"));
+            entry.insert(QStringLiteral("checkError"),
+                         QStringLiteral("HTTPS-запрос не прошёл за 6 секунд"));
         servers << entry;
     }
     return servers;

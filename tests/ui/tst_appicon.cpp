@@ -14,8 +14,8 @@
 
 namespace {
 
-const QStringList allFigures = {"power", "shield", "arrow", "close", "check", "plus",
-                             "apps", "sliders", "refresh", "search", "globe"};
+const QStringList allFigures = {"power", "shield",  "arrow",   "close",  "check", "plus",
+                                "apps",  "sliders", "refresh", "search", "globe"};
 
 } // namespace
 
@@ -51,7 +51,8 @@ void AppIconTest::initTestCase()
     m_window->resize(96, 96);
     QQmlComponent component(&m_engine);
     // Placed beside the window's documents, so AppIcon resolves the way Main.qml sees it.
-    component.setData("import QtQuick\nAppIcon { }\n", QUrl(QStringLiteral("qrc:/OrvikVPN/qml/IconProbe.qml")));
+    component.setData("import QtQuick\nAppIcon { }\n",
+                      QUrl(QStringLiteral("qrc:/OrvikVPN/qml/IconProbe.qml")));
     QObject* created = component.create();
     QVERIFY2(created, qPrintable(component.errorString()));
     m_icon = qobject_cast<QQuickItem*>(created);
@@ -78,7 +79,8 @@ QImage AppIconTest::render(const QString& name, const QColor& colour, int size)
     QImage previous;
     for (int attempt = 0; attempt < 50; ++attempt) {
         QTest::qWait(20);
-        QImage image = m_window->grabWindow().copy(0, 0, size, size).convertToFormat(QImage::Format_RGB32);
+        QImage image =
+            m_window->grabWindow().copy(0, 0, size, size).convertToFormat(QImage::Format_RGB32);
         if (!previous.isNull() && image == previous)
             return image;
         previous = image;
@@ -124,9 +126,11 @@ void AppIconTest::everyFigureIsItsOwn()
     QList<QImage> images;
     for (const QString& name : allFigures) {
         const QImage image = render(name);
-        QVERIFY2(inkAt(image, 12, 12, 48) > 200, qPrintable(name + QStringLiteral(" draws nothing")));
+        QVERIFY2(inkAt(image, 12, 12, 48) > 200,
+                 qPrintable(name + QStringLiteral(" draws nothing")));
         for (int i = 0; i < images.size(); ++i)
-            QVERIFY2(image != images.at(i), qPrintable(name + QStringLiteral(" looks like ") + allFigures.at(i)));
+            QVERIFY2(image != images.at(i),
+                     qPrintable(name + QStringLiteral(" looks like ") + allFigures.at(i)));
         images << image;
     }
 }
@@ -142,18 +146,25 @@ void AppIconTest::figures_data()
                            << P{{14.07, 5.27}, {9.93, 5.27}, {12, 15}};
     QTest::newRow("shield") << "shield" << P{{12, 2}, {20, 8}, {12, 22}, {4, 8}, {13.5, 11.5}}
                             << P{{12, 18}, {8, 16}};
-    QTest::newRow("arrow") << "arrow" << P{{5, 12}, {19, 12}, {16.5, 9.5}, {16.5, 14.5}} << P{{12, 7}, {5, 7}};
-    QTest::newRow("close") << "close" << P{{12, 12}, {9, 9}, {15, 9}, {9, 15}} << P{{12, 6}, {6, 12}};
-    QTest::newRow("check") << "check" << P{{5, 12}, {10, 17}, {12, 14.8}, {19, 7}} << P{{5, 17}, {12, 8}};
-    QTest::newRow("plus") << "plus" << P{{12, 5}, {12, 19}, {5, 12}, {19, 12}} << P{{8, 8}, {16, 16}};
+    QTest::newRow("arrow") << "arrow" << P{{5, 12}, {19, 12}, {16.5, 9.5}, {16.5, 14.5}}
+                           << P{{12, 7}, {5, 7}};
+    QTest::newRow("close") << "close" << P{{12, 12}, {9, 9}, {15, 9}, {9, 15}}
+                           << P{{12, 6}, {6, 12}};
+    QTest::newRow("check") << "check" << P{{5, 12}, {10, 17}, {12, 14.8}, {19, 7}}
+                           << P{{5, 17}, {12, 8}};
+    QTest::newRow("plus") << "plus" << P{{12, 5}, {12, 19}, {5, 12}, {19, 12}}
+                          << P{{8, 8}, {16, 16}};
     QTest::newRow("apps") << "apps" << P{{3, 6.5}, {10, 6.5}, {17.5, 14}, {6.5, 21}}
                           << P{{6.5, 6.5}, {12, 12}, {17.5, 17.5}};
     // The circles start at their rightmost point: no line joins them to the figure before.
     QTest::newRow("sliders") << "sliders" << P{{6, 7}, {18, 7}, {10.5, 4.5}, {14.5, 19.5}, {19, 17}}
                              << P{{10.5, 7}, {16.5, 12}, {15, 12}, {11, 12}};
-    QTest::newRow("refresh") << "refresh" << P{{12, 20}, {4, 12}, {20, 5}, {17, 8}} << P{{20, 12}, {12, 12}};
-    QTest::newRow("search") << "search" << P{{10, 4}, {4, 10}, {18, 18}, {21, 21}} << P{{10, 10}, {21, 10}};
-    QTest::newRow("globe") << "globe" << P{{12, 3}, {3, 12}, {21, 12}, {12, 21}, {8.64, 6.6}, {15.36, 6.6}}
+    QTest::newRow("refresh") << "refresh" << P{{12, 20}, {4, 12}, {20, 5}, {17, 8}}
+                             << P{{20, 12}, {12, 12}};
+    QTest::newRow("search") << "search" << P{{10, 4}, {4, 10}, {18, 18}, {21, 21}}
+                            << P{{10, 10}, {21, 10}};
+    QTest::newRow("globe") << "globe"
+                           << P{{12, 3}, {3, 12}, {21, 12}, {12, 21}, {8.64, 6.6}, {15.36, 6.6}}
                            << P{{12, 7}, {12, 17}, {3.5, 3.5}};
 }
 

@@ -49,7 +49,8 @@ int runQuitChild(int argc, char** argv, bool byClosingTheWindow)
         return 3;
     QQuickWindow* window = loaded.window;
     Tray tray(appIcon(), window);
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, loaded.controller, &Controller::shutdown);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, loaded.controller,
+                     &Controller::shutdown);
     tray.attachController(loaded.controller);
     tray.show();
 
@@ -65,7 +66,8 @@ int runQuitChild(int argc, char** argv, bool byClosingTheWindow)
         if (!visible)
             report(QStringLiteral("window hidden"));
     });
-    QObject::connect(window, &QObject::destroyed, [&] { report(QStringLiteral("window destroyed")); });
+    QObject::connect(window, &QObject::destroyed,
+                     [&] { report(QStringLiteral("window destroyed")); });
     QTimer::singleShot(300, [&] {
         if (byClosingTheWindow)
             window->close();
@@ -201,7 +203,8 @@ void TrayTest::quit()
     QCOMPARE(child.exitStatus(), QProcess::NormalExit);
     QCOMPARE(child.exitCode(), 0);
 
-    const QStringList lines = QString::fromUtf8(child.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList lines = QString::fromUtf8(child.readAllStandardOutput())
+                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QVERIFY2(!lines.isEmpty(), "the child reported nothing");
     // The cores stop first, while the window is still up and may not close yet.
     QCOMPARE(lines.constFirst(), QStringLiteral("shutdown connected=0 allowClose=0 visible=1"));

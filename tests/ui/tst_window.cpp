@@ -72,10 +72,7 @@ private slots:
     void closingHidesUntilQuitAllowsIt();
 
 private:
-    QQuickItem* item(const QString& name) const
-    {
-        return findNamed<QQuickItem>(m_window, name);
-    }
+    QQuickItem* item(const QString& name) const { return findNamed<QQuickItem>(m_window, name); }
     void putInto(State state);
     QQuickItem* onlyLocation() const;
     void openPopup();
@@ -187,12 +184,13 @@ QVariant WindowTest::callWindow(const char* function, const QVariantList& argume
         break;
     case 2:
         QMetaObject::invokeMethod(m_window, function, Q_RETURN_ARG(QVariant, result),
-                                  Q_ARG(QVariant, arguments.at(0)), Q_ARG(QVariant, arguments.at(1)));
+                                  Q_ARG(QVariant, arguments.at(0)),
+                                  Q_ARG(QVariant, arguments.at(1)));
         break;
     case 3:
-        QMetaObject::invokeMethod(m_window, function, Q_RETURN_ARG(QVariant, result),
-                                  Q_ARG(QVariant, arguments.at(0)), Q_ARG(QVariant, arguments.at(1)),
-                                  Q_ARG(QVariant, arguments.at(2)));
+        QMetaObject::invokeMethod(
+            m_window, function, Q_RETURN_ARG(QVariant, result), Q_ARG(QVariant, arguments.at(0)),
+            Q_ARG(QVariant, arguments.at(1)), Q_ARG(QVariant, arguments.at(2)));
         break;
     }
     return result;
@@ -212,12 +210,14 @@ void WindowTest::loadsLikeTheClient()
     QCOMPARE(m_window->property("allowClose").toBool(), false);
     QCOMPARE(m_window->minimumSize(), QSize(420, 650));
     QCOMPARE(m_window->findChildren<Controller*>(QString(), Qt::FindChildrenRecursively).size(), 1);
-    for (const char* name : {"connectButton", "locations", "subscriptionButton", "subscriptionPopup"})
+    for (const char* name :
+         {"connectButton", "locations", "subscriptionButton", "subscriptionPopup"})
         QVERIFY2(findNamed(m_window, QString::fromLatin1(name)), name);
     // The rest are made when first opened.
     openPopup();
     QMetaObject::invokeMethod(findNamed(m_window, QStringLiteral("subscriptionPopup")), "close");
-    QTRY_VERIFY(!findNamed(m_window, QStringLiteral("subscriptionPopup"))->property("visible").toBool());
+    QTRY_VERIFY(
+        !findNamed(m_window, QStringLiteral("subscriptionPopup"))->property("visible").toBool());
     showSecondary(QStringLiteral("siteWindow"));
     showSecondary(QStringLiteral("appWindow"));
     for (const char* name : {"subscriptionUrl", "domainInput", "processSearch"})
@@ -262,14 +262,26 @@ void WindowTest::stateTexts_data()
     QTest::addColumn<QString>("detail");
     QTest::addColumn<QString>("buttonName");
     QTest::addColumn<QString>("icon");
-    QTest::newRow("idle") << State::Idle << "Ближе к миру.\nДальше от шума." << "Вы ещё не подключены"
-                          << "Один клик — и можно выдохнуть" << "Подключить VPN" << "power";
-    QTest::newRow("connecting") << State::Connecting << "На пути\nк свободе." << "Устанавливаем туннель…"
-                                << "Это займёт несколько секунд" << "Подключение" << "refresh";
-    QTest::newRow("connected") << State::Connected << "Ваш мир.\nБез границ." << "Соединение защищено"
-                               << "Нидерланды · Амстердам · Hysteria2" << "Отключить VPN" << "power";
-    QTest::newRow("error") << State::Error << "Ближе к миру.\nДальше от шума." << "Не удалось подключиться"
-                           << "Повторите попытку или смените сервер" << "Повторить подключение" << "power";
+    QTest::newRow("idle") << State::Idle << "Ближе к миру.\nДальше от шума."
+                          << "Вы ещё не подключены"
+                          << "Один клик — и можно выдохнуть"
+                          << "Подключить VPN"
+                          << "power";
+    QTest::newRow("connecting") << State::Connecting << "На пути\nк свободе."
+                                << "Устанавливаем туннель…"
+                                << "Это займёт несколько секунд"
+                                << "Подключение"
+                                << "refresh";
+    QTest::newRow("connected") << State::Connected << "Ваш мир.\nБез границ."
+                               << "Соединение защищено"
+                               << "Нидерланды · Амстердам · Hysteria2"
+                               << "Отключить VPN"
+                               << "power";
+    QTest::newRow("error") << State::Error << "Ближе к миру.\nДальше от шума."
+                           << "Не удалось подключиться"
+                           << "Повторите попытку или смените сервер"
+                           << "Повторить подключение"
+                           << "power";
 }
 
 void WindowTest::stateTexts()
@@ -309,7 +321,8 @@ void WindowTest::latencyButton()
     QFETCH(int, latency);
     QFETCH(bool, pinging);
     QFETCH(QString, text);
-    QVariantMap entry = uitest::serverEntry(QStringLiteral("Польша · Варшава"), QStringLiteral("PL"), latency);
+    QVariantMap entry =
+        uitest::serverEntry(QStringLiteral("Польша · Варшава"), QStringLiteral("PL"), latency);
     entry.insert(QStringLiteral("pinging"), pinging);
     ControllerTestAccess::setServers(*m_vpn, {entry});
     QQuickItem* row = onlyLocation();
@@ -329,13 +342,15 @@ void WindowTest::locationRowsAreRadioButtons()
     QCOMPARE(rows.size(), 2);
     for (QQuickItem* row : rows) {
         const int index = row->property("index").toInt();
-        const QString name = uitest::sampleServers(2).at(index).toMap().value(QStringLiteral("name")).toString();
+        const QString name =
+            uitest::sampleServers(2).at(index).toMap().value(QStringLiteral("name")).toString();
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(row);
         QVERIFY(accessible);
         QCOMPARE(accessible->role(), QAccessible::RadioButton);
         QVERIFY(accessible->state().checkable);
         QCOMPARE(bool(accessible->state().checked), index == 1);
-        QCOMPARE(accessible->text(QAccessible::Name), index == 1 ? name + QStringLiteral(", выбрано") : name);
+        QCOMPARE(accessible->text(QAccessible::Name),
+                 index == 1 ? name + QStringLiteral(", выбрано") : name);
     }
 }
 
@@ -353,12 +368,14 @@ void WindowTest::clickingALocationSelectsItOnlyWhenDisconnected()
     const QPoint centre = second->mapToScene(QPointF(40, second->height() / 2)).toPoint();
 
     putInto(State::Connected);
-    QCOMPARE(item(QStringLiteral("serverCount"))->property("text").toString(), QStringLiteral("Отключитесь для смены"));
+    QCOMPARE(item(QStringLiteral("serverCount"))->property("text").toString(),
+             QStringLiteral("Отключитесь для смены"));
     QTest::mouseClick(m_window, Qt::LeftButton, {}, centre);
     QCOMPARE(m_vpn->selectedRow(), 0);
 
     ControllerTestAccess::setConnected(*m_vpn, false);
-    QCOMPARE(item(QStringLiteral("serverCount"))->property("text").toString(), QStringLiteral("3 профилей"));
+    QCOMPARE(item(QStringLiteral("serverCount"))->property("text").toString(),
+             QStringLiteral("3 профилей"));
     QTest::mouseClick(m_window, Qt::LeftButton, {}, centre);
     QCOMPARE(m_vpn->selectedRow(), 1);
 }
@@ -367,11 +384,16 @@ void WindowTest::pictureFollowsTheSelectedName_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("picture");
-    QTest::newRow("Poland") << "Польша · Варшава" << "qrc:/OrvikVPN/assets/warsaw.jpg";
-    QTest::newRow("Netherlands") << "Нидерланды 2" << "qrc:/OrvikVPN/assets/amsterdam.jpg";
-    QTest::newRow("both: Poland first") << "Нидерланды через Польша" << "qrc:/OrvikVPN/assets/warsaw.jpg";
-    QTest::newRow("lower case is another word") << "польша" << "qrc:/OrvikVPN/assets/hero.jpg";
-    QTest::newRow("elsewhere") << "Германия" << "qrc:/OrvikVPN/assets/hero.jpg";
+    QTest::newRow("Poland") << "Польша · Варшава"
+                            << "qrc:/OrvikVPN/assets/warsaw.jpg";
+    QTest::newRow("Netherlands") << "Нидерланды 2"
+                                 << "qrc:/OrvikVPN/assets/amsterdam.jpg";
+    QTest::newRow("both: Poland first") << "Нидерланды через Польша"
+                                        << "qrc:/OrvikVPN/assets/warsaw.jpg";
+    QTest::newRow("lower case is another word") << "польша"
+                                                << "qrc:/OrvikVPN/assets/hero.jpg";
+    QTest::newRow("elsewhere") << "Германия"
+                               << "qrc:/OrvikVPN/assets/hero.jpg";
 }
 
 void WindowTest::pictureFollowsTheSelectedName()
@@ -379,11 +401,13 @@ void WindowTest::pictureFollowsTheSelectedName()
     QFETCH(QString, name);
     QFETCH(QString, picture);
     QCOMPARE(callWindow("pictureFor", {name}).toString(), picture);
-    ControllerTestAccess::setServers(*m_vpn, {uitest::serverEntry(name, QStringLiteral("VPN"), -2)});
+    ControllerTestAccess::setServers(*m_vpn,
+                                     {uitest::serverEntry(name, QStringLiteral("VPN"), -2)});
     QCOMPARE(m_vpn->selectedName(), name);
     const QList<QQuickItem*> images = uitest::findAllNamed(m_window->contentItem(), QString());
     const bool shown = std::any_of(images.begin(), images.end(), [&](QQuickItem* image) {
-        return image->inherits("QQuickImage") && image->property("source").toUrl() == QUrl(picture) &&
+        return image->inherits("QQuickImage") &&
+               image->property("source").toUrl() == QUrl(picture) &&
                image->property("sourceSize").toSize().width() == 1000;
     });
     QVERIFY(shown);
@@ -396,8 +420,10 @@ void WindowTest::footerNotice_data()
     QTest::addColumn<bool>("visible");
     QTest::addColumn<QString>("text");
     QTest::newRow("idle with a notice") << State::Idle << "Загружено 3 профиля." << false << "";
-    QTest::newRow("connected with a notice") << State::Connected << "Загружено 3 профиля." << false << "";
-    QTest::newRow("connecting") << State::Connecting << "Загружено 3 профиля." << true << "Загружено 3 профиля.";
+    QTest::newRow("connected with a notice")
+        << State::Connected << "Загружено 3 профиля." << false << "";
+    QTest::newRow("connecting") << State::Connecting << "Загружено 3 профиля." << true
+                                << "Загружено 3 профиля.";
     QTest::newRow("error") << State::Error << "Загружено 3 профиля." << true
                            << "Загружено 3 профиля.\nОшибка подключения";
     QTest::newRow("error without a notice") << State::Error << "" << true << "\nОшибка подключения";
@@ -428,11 +454,16 @@ void WindowTest::subscriptionButton_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("icon");
     QTest::addColumn<bool>("primary");
-    QTest::newRow("no servers") << 0 << State::Idle << "Добавить подписку" << "plus" << true;
-    QTest::newRow("servers") << 4 << State::Idle << "Управление подпиской" << "sliders" << false;
-    QTest::newRow("servers, connected") << 4 << State::Connected << "Управление подпиской" << "sliders" << false;
-    QTest::newRow("servers, error") << 4 << State::Error << "Подписка и диагностика" << "sliders" << false;
-    QTest::newRow("no servers, error") << 0 << State::Error << "Подписка и диагностика" << "plus" << true;
+    QTest::newRow("no servers") << 0 << State::Idle << "Добавить подписку"
+                                << "plus" << true;
+    QTest::newRow("servers") << 4 << State::Idle << "Управление подпиской"
+                             << "sliders" << false;
+    QTest::newRow("servers, connected") << 4 << State::Connected << "Управление подпиской"
+                                        << "sliders" << false;
+    QTest::newRow("servers, error") << 4 << State::Error << "Подписка и диагностика"
+                                    << "sliders" << false;
+    QTest::newRow("no servers, error") << 0 << State::Error << "Подписка и диагностика"
+                                       << "plus" << true;
 }
 
 void WindowTest::subscriptionButton()
@@ -462,8 +493,10 @@ void WindowTest::linkEnterRule_data()
     QTest::addColumn<bool>("busy");
     QTest::addColumn<bool>("connected");
     QTest::addColumn<QString>("imported");
-    QTest::newRow("idle") << "https://my.example/s/abc/" << false << false << "https://my.example/s/abc/";
-    QTest::newRow("trimmed") << "  https://my.example/s/abc/\t" << false << false << "https://my.example/s/abc/";
+    QTest::newRow("idle") << "https://my.example/s/abc/" << false << false
+                          << "https://my.example/s/abc/";
+    QTest::newRow("trimmed") << "  https://my.example/s/abc/\t" << false << false
+                             << "https://my.example/s/abc/";
     QTest::newRow("connected") << "https://my.example/s/abc/" << false << true << "";
     QTest::newRow("busy") << "https://my.example/s/abc/" << true << false << "";
     QTest::newRow("blank") << "   " << false << false << "";
@@ -511,12 +544,14 @@ void WindowTest::linkEnterReachesTheControllerOnlyWhenAllowed()
 void WindowTest::popupNoticeIsAlwaysShown()
 {
     ControllerTestAccess::setServers(*m_vpn, uitest::sampleServers(2));
-    ControllerTestAccess::setSubscription(*m_vpn, QStringLiteral("Сначала добавьте ссылку из кабинета."), false);
+    ControllerTestAccess::setSubscription(
+        *m_vpn, QStringLiteral("Сначала добавьте ссылку из кабинета."), false);
     openPopup();
     QQuickItem* notice = item(QStringLiteral("popupNotice"));
     QQuickItem* copy = item(QStringLiteral("copyErrorButton"));
     QVERIFY(notice->isVisible());
-    QCOMPARE(notice->property("text").toString(), QStringLiteral("Сначала добавьте ссылку из кабинета."));
+    QCOMPARE(notice->property("text").toString(),
+             QStringLiteral("Сначала добавьте ссылку из кабинета."));
     QVERIFY(!copy->isVisible());
     QVERIFY(!item(QStringLiteral("footerNotice"))->isVisible());
 
@@ -527,7 +562,8 @@ void WindowTest::popupNoticeIsAlwaysShown()
     QCOMPARE(copy->property("text").toString(), QStringLiteral("Скопировать ошибку"));
 
     ControllerTestAccess::setSubscription(*m_vpn, QString(), true);
-    QCOMPARE(item(QStringLiteral("importButton"))->property("text").toString(), QStringLiteral("Обновление..."));
+    QCOMPARE(item(QStringLiteral("importButton"))->property("text").toString(),
+             QStringLiteral("Обновление..."));
     QVERIFY(!item(QStringLiteral("importButton"))->isEnabled());
 }
 
@@ -538,7 +574,8 @@ void WindowTest::siteWindowShowsTheControllersError()
     QVERIFY(!error->isVisible());
     m_vpn->setBypassDomainError(QStringLiteral("Укажите полный домен, например example.ru."));
     QVERIFY(error->isVisible());
-    QCOMPARE(error->property("text").toString(), QStringLiteral("Укажите полный домен, например example.ru."));
+    QCOMPARE(error->property("text").toString(),
+             QStringLiteral("Укажите полный домен, например example.ru."));
     m_vpn->setBypassDomainError(QString());
     QVERIFY(!error->isVisible());
 }
@@ -568,7 +605,8 @@ void WindowTest::siteWindowAdd()
         press(siteWindow, field, Qt::Key_Return);
     } else {
         QQuickItem* add = item(QStringLiteral("addDomainButton"));
-        QTest::mouseClick(siteWindow, Qt::LeftButton, {}, add->mapToScene(QPointF(20, 20)).toPoint());
+        QTest::mouseClick(siteWindow, Qt::LeftButton, {},
+                          add->mapToScene(QPointF(20, 20)).toPoint());
     }
 
     // Whatever the controller answered, the window shows its error text and nothing else.
@@ -582,7 +620,8 @@ void WindowTest::siteWindowAdd()
     if (accepted) {
         const QVariantList domains = m_vpn->bypassDomains();
         QVERIFY(!domains.isEmpty());
-        const QString added = domains.constLast().toMap().value(QStringLiteral("domain")).toString();
+        const QString added =
+            domains.constLast().toMap().value(QStringLiteral("domain")).toString();
         QVERIFY2(input.contains(added), qPrintable(added));
         m_vpn->removeBypassDomain(added);
     }
@@ -596,9 +635,11 @@ void WindowTest::routeExplanation_data()
     QTest::newRow("no core") << false << "include"
                              << "Для маршрутизации приложений нужен sing-box рядом с приложением.";
     QTest::newRow("include") << true << "include"
-                             << "Выбранные приложения будут работать через VPN. Остальные приложения останутся напрямую.";
-    QTest::newRow("exclude") << true << "exclude"
-                             << "Выбранные приложения будут работать напрямую. Остальные приложения пойдут через VPN.";
+                             << "Выбранные приложения будут работать через VPN. Остальные "
+                                "приложения останутся напрямую.";
+    QTest::newRow("exclude")
+        << true << "exclude"
+        << "Выбранные приложения будут работать напрямую. Остальные приложения пойдут через VPN.";
 }
 
 void WindowTest::routeExplanation()
@@ -619,8 +660,12 @@ void WindowTest::routeModeButtonsAndCount_data()
     QTest::addColumn<QString>("mode");
     QTest::addColumn<QString>("count");
     QTest::addColumn<QString>("click");
-    QTest::newRow("exclude") << "exclude" << "Отмечено напрямую: 2" << "includeModeButton";
-    QTest::newRow("include") << "include" << "Отмечено через VPN: 2" << "excludeModeButton";
+    QTest::newRow("exclude") << "exclude"
+                             << "Отмечено напрямую: 2"
+                             << "includeModeButton";
+    QTest::newRow("include") << "include"
+                             << "Отмечено через VPN: 2"
+                             << "excludeModeButton";
 }
 
 void WindowTest::routeModeButtonsAndCount()
@@ -630,8 +675,9 @@ void WindowTest::routeModeButtonsAndCount()
     QFETCH(QString, click);
     showSecondary(QStringLiteral("appWindow"));
     // Two names are selected, one of them not running: both count.
-    ControllerTestAccess::setProcesses(*m_vpn, uitest::sampleProcesses(4),
-                                       {QStringLiteral("telegram-desktop"), QStringLiteral("gone.bin")});
+    ControllerTestAccess::setProcesses(
+        *m_vpn, uitest::sampleProcesses(4),
+        {QStringLiteral("telegram-desktop"), QStringLiteral("gone.bin")});
     m_vpn->setProcessRouteMode(mode);
     auto* appWindow = findNamed<QQuickWindow>(m_window, QStringLiteral("appWindow"));
     QCOMPARE(item(QStringLiteral("processCount"))->property("text").toString(), count);
@@ -639,19 +685,23 @@ void WindowTest::routeModeButtonsAndCount()
     QQuickItem* include = item(QStringLiteral("includeModeButton"));
     QCOMPARE(exclude->property("checked").toBool(), mode == QLatin1String("exclude"));
     QCOMPARE(include->property("checked").toBool(), mode == QLatin1String("include"));
-    QCOMPARE(accessibleName(exclude), QStringLiteral("Режим исключений: выбранные приложения напрямую"));
-    QCOMPARE(accessibleName(include), QStringLiteral("Белый список: только выбранные приложения через VPN"));
+    QCOMPARE(accessibleName(exclude),
+             QStringLiteral("Режим исключений: выбранные приложения напрямую"));
+    QCOMPARE(accessibleName(include),
+             QStringLiteral("Белый список: только выбранные приложения через VPN"));
 
     // Clicking the current mode changes nothing and leaves it checked.
     QQuickItem* current = mode == QLatin1String("include") ? include : exclude;
-    QTest::mouseClick(appWindow, Qt::LeftButton, {}, current->mapToScene(QPointF(10, 10)).toPoint());
+    QTest::mouseClick(appWindow, Qt::LeftButton, {},
+                      current->mapToScene(QPointF(10, 10)).toPoint());
     QCOMPARE(m_vpn->processRouteMode(), mode);
     QVERIFY(current->property("checked").toBool());
 
     QQuickItem* other = item(click);
     QTest::mouseClick(appWindow, Qt::LeftButton, {}, other->mapToScene(QPointF(10, 10)).toPoint());
-    QCOMPARE(m_vpn->processRouteMode(), mode == QLatin1String("include") ? QStringLiteral("exclude")
-                                                                          : QStringLiteral("include"));
+    QCOMPARE(m_vpn->processRouteMode(), mode == QLatin1String("include")
+                                            ? QStringLiteral("exclude")
+                                            : QStringLiteral("include"));
     QVERIFY(other->property("checked").toBool());
     QVERIFY(!current->property("checked").toBool());
 
@@ -718,7 +768,8 @@ void WindowTest::reducedMotionStopsTheLoops()
     openPopup();
     QQuickItem* motionSwitch = item(QStringLiteral("reducedMotionSwitch"));
     QCOMPARE(accessibleName(motionSwitch), QStringLiteral("Уменьшить движение"));
-    QTest::mouseClick(m_window, Qt::LeftButton, {}, motionSwitch->mapToScene(QPointF(20, motionSwitch->height() / 2)).toPoint());
+    QTest::mouseClick(m_window, Qt::LeftButton, {},
+                      motionSwitch->mapToScene(QPointF(20, motionSwitch->height() / 2)).toPoint());
     QVERIFY(m_window->property("reducedMotion").toBool());
     QVERIFY(!button->property("spinning").toBool());
     QVERIFY(!ring->isVisible());

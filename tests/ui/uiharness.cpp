@@ -60,11 +60,14 @@ void applyState(Controller& vpn, const QString& state, int servers)
 QString windowIds(QQuickWindow* main)
 {
     QString lines = QStringLiteral("main 0x%1\n").arg(main->winId(), 0, 16);
-    const std::pair<const char*, const char*> secondary[] = {{"siteWindow", "sites"}, {"appWindow", "apps"}};
+    const std::pair<const char*, const char*> secondary[] = {{"siteWindow", "sites"},
+                                                             {"appWindow", "apps"}};
     for (const auto& [objectName, label] : secondary) {
         auto* window = uitest::findNamed<QQuickWindow>(main, QString::fromLatin1(objectName));
         if (window && window->isVisible())
-            lines += QStringLiteral("%1 0x%2\n").arg(QString::fromLatin1(label)).arg(window->winId(), 0, 16);
+            lines += QStringLiteral("%1 0x%2\n")
+                         .arg(QString::fromLatin1(label))
+                         .arg(window->winId(), 0, 16);
     }
     return lines;
 }
@@ -84,17 +87,21 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     const QCommandLineOption stateOption(QStringLiteral("state"), QStringLiteral("window state"),
                                          QStringLiteral("state"), QStringLiteral("servers"));
-    const QCommandLineOption serversOption(QStringLiteral("servers"), QStringLiteral("number of servers"),
+    const QCommandLineOption serversOption(QStringLiteral("servers"),
+                                           QStringLiteral("number of servers"),
                                            QStringLiteral("count"), QStringLiteral("6"));
-    const QCommandLineOption showOption(QStringLiteral("show"), QStringLiteral("popup, sites or apps"),
-                                        QStringLiteral("what"));
-    const QCommandLineOption readyOption(QStringLiteral("ready-file"), QStringLiteral("window ids go here"),
-                                         QStringLiteral("path"));
+    const QCommandLineOption showOption(
+        QStringLiteral("show"), QStringLiteral("popup, sites or apps"), QStringLiteral("what"));
+    const QCommandLineOption readyOption(
+        QStringLiteral("ready-file"), QStringLiteral("window ids go here"), QStringLiteral("path"));
     const QCommandLineOption sizeOption(QStringLiteral("size"), QStringLiteral("window size"),
                                         QStringLiteral("WIDTHxHEIGHT"));
-    const QCommandLineOption reducedOption(QStringLiteral("reduced-motion"), QStringLiteral("start with motion turned down"));
-    const QCommandLineOption frameOption(QStringLiteral("first-frame"), QStringLiteral("report the first frame"));
-    parser.addOptions({stateOption, serversOption, showOption, readyOption, sizeOption, reducedOption, frameOption});
+    const QCommandLineOption reducedOption(QStringLiteral("reduced-motion"),
+                                           QStringLiteral("start with motion turned down"));
+    const QCommandLineOption frameOption(QStringLiteral("first-frame"),
+                                         QStringLiteral("report the first frame"));
+    parser.addOptions({stateOption, serversOption, showOption, readyOption, sizeOption,
+                       reducedOption, frameOption});
     parser.addHelpOption();
     parser.process(app);
 
@@ -124,16 +131,19 @@ int main(int argc, char** argv)
         applyState(vpn, state, servers);
         const QString show = parser.value(showOption);
         if (show == QLatin1String("popup")) {
-            QMetaObject::invokeMethod(uitest::findNamed(loaded.window, QStringLiteral("subscriptionPopup")), "open");
+            QMetaObject::invokeMethod(
+                uitest::findNamed(loaded.window, QStringLiteral("subscriptionPopup")), "open");
         } else if (show == QLatin1String("sites")) {
             // Opened the way the user opens it, by its shortcut button.
-            QMetaObject::invokeMethod(uitest::findNamed(loaded.window, QStringLiteral("sitesButton")), "clicked");
+            QMetaObject::invokeMethod(
+                uitest::findNamed(loaded.window, QStringLiteral("sitesButton")), "clicked");
             vpn.addBypassDomain(QStringLiteral("news.example.org"));
             uitest::findNamed(loaded.window, QStringLiteral("domainInput"))
                 ->setProperty("text", QStringLiteral("localhost"));
             vpn.setBypassDomainError(QStringLiteral("Укажите полный домен, например example.ru."));
         } else if (show == QLatin1String("apps")) {
-            QMetaObject::invokeMethod(uitest::findNamed(loaded.window, QStringLiteral("appsButton")), "clicked");
+            QMetaObject::invokeMethod(
+                uitest::findNamed(loaded.window, QStringLiteral("appsButton")), "clicked");
             QVariantList processes = uitest::sampleProcesses(12);
             QStringList selected;
             for (const QVariant& process : processes) {
@@ -151,7 +161,8 @@ int main(int argc, char** argv)
         QObject::connect(poll, &QTimer::timeout, &app, [&, poll] {
             QObject* page = uitest::findNamed(loaded.window, QStringLiteral("page"));
             QObject* popup = uitest::findNamed(loaded.window, QStringLiteral("subscriptionPopup"));
-            const bool popupSettled = !popup->property("visible").toBool() || popup->property("opacity").toReal() >= 1.0;
+            const bool popupSettled =
+                !popup->property("visible").toBool() || popup->property("opacity").toReal() >= 1.0;
             if (page->property("opacity").toReal() < 1.0 || !popupSettled)
                 return;
             poll->stop();

@@ -11,10 +11,10 @@ bool isDottedIpv4(const std::string& text)
     size_t start = 0;
     while (true) {
         const size_t dot = text.find('.', start);
-        const std::string part = text.substr(start, dot == std::string::npos ? std::string::npos
-                                                                              : dot - start);
-        if (part.empty() || part.size() > 3 || part.find_first_not_of("0123456789") != std::string::npos ||
-            std::stoi(part) > 255)
+        const std::string part =
+            text.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
+        if (part.empty() || part.size() > 3 ||
+            part.find_first_not_of("0123456789") != std::string::npos || std::stoi(part) > 255)
             return false;
         ++parts;
         if (dot == std::string::npos)

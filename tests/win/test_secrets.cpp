@@ -35,7 +35,8 @@ void inspectingRelease(void* buffer, std::size_t size)
     released.seen = buffer != nullptr;
     released.size = size;
     const auto* data = static_cast<const unsigned char*>(buffer);
-    released.allZero = buffer && std::all_of(data, data + size, [](unsigned char b) { return b == 0; });
+    released.allZero =
+        buffer && std::all_of(data, data + size, [](unsigned char b) { return b == 0; });
     win32::releaseProtectedOutput(buffer, size);
 }
 

@@ -116,8 +116,8 @@ WIN_TEST(limitedTokenIsNotElevated)
         return;
 
     HANDLE primary = nullptr;
-    WIN_CHECK(DuplicateTokenEx(linked.LinkedToken, MAXIMUM_ALLOWED, nullptr,
-                               SecurityImpersonation, TokenPrimary, &primary));
+    WIN_CHECK(DuplicateTokenEx(linked.LinkedToken, MAXIMUM_ALLOWED, nullptr, SecurityImpersonation,
+                               TokenPrimary, &primary));
     CloseHandle(linked.LinkedToken);
 
     wchar_t path[MAX_PATH];

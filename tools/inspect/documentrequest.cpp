@@ -49,7 +49,8 @@ bool parseAdapter(const QString& text, PhysicalAdapter& adapter)
         return false;
     const QString gateway = parts.takeLast();
     const QString address = parts.takeLast();
-    if ((!address.isEmpty() && !isIpv4Text(address)) || (!gateway.isEmpty() && !isIpv4Text(gateway)))
+    if ((!address.isEmpty() && !isIpv4Text(address)) ||
+        (!gateway.isEmpty() && !isIpv4Text(gateway)))
         return false;
     adapter = {parts.join(QLatin1Char(',')), address, gateway};
     return true;
@@ -126,7 +127,8 @@ int parseDocumentRequest(const char* command, const QStringList& arguments,
             option.truncate(equals);
             hasValue = true;
         }
-        const bool isFlag = option == QLatin1String("--tun") || option == QLatin1String("--include");
+        const bool isFlag =
+            option == QLatin1String("--tun") || option == QLatin1String("--include");
         if (isFlag) {
             if (hasValue)
                 return usageError(command, option + QStringLiteral(" takes no value"), err);
@@ -148,10 +150,11 @@ int parseDocumentRequest(const char* command, const QStringList& arguments,
 
         if (option == QLatin1String("--server-address")) {
             if (!isIpv4Text(value)) {
-                return usageError(command,
-                                  QStringLiteral("--server-address must be an IPv4 address, not \"") +
-                                      value + QLatin1Char('"'),
-                                  err);
+                return usageError(
+                    command,
+                    QStringLiteral("--server-address must be an IPv4 address, not \"") + value +
+                        QLatin1Char('"'),
+                    err);
             }
             serverAddress = value;
         } else if (option == QLatin1String("--check-port")) {

@@ -22,5 +22,6 @@ int runDomain(const QStringList& arguments, QTextStream& out, QTextStream& err)
 
 } // namespace
 
-ORVIK_INSPECT_COMMAND(domain, "domain", "domain INPUT     the site bypass domain made of INPUT, or why it is refused",
+ORVIK_INSPECT_COMMAND(domain, "domain",
+                      "domain INPUT     the site bypass domain made of INPUT, or why it is refused",
                       runDomain);

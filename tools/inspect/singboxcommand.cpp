@@ -13,10 +13,10 @@ int runSingBox(const QStringList& arguments, QTextStream& out, QTextStream& err)
     if (const int code = inspect::parseDocumentRequest("singbox", arguments, request, err);
         code != inspect::kOk)
         return code;
-    const QJsonObject document = buildSingBoxConfig(
-        request.profile, request.serverAddress, request.adapter, request.checkPort,
-        request.xrayPort, request.tunMode, request.bypassDomains, request.appProcesses,
-        request.includeMode);
+    const QJsonObject document =
+        buildSingBoxConfig(request.profile, request.serverAddress, request.adapter,
+                           request.checkPort, request.xrayPort, request.tunMode,
+                           request.bypassDomains, request.appProcesses, request.includeMode);
     out << QJsonDocument(document).toJson(QJsonDocument::Indented);
     return inspect::kOk;
 }

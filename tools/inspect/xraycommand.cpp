@@ -18,8 +18,8 @@ int runXray(const QStringList& arguments, QTextStream& out, QTextStream& err)
                "connects to the server itself (see the singbox command)\n";
         return inspect::kRefused;
     }
-    const QJsonObject document = buildXrayConfig(request.profile, request.serverAddress,
-                                                 request.adapter, request.xrayPort);
+    const QJsonObject document =
+        buildXrayConfig(request.profile, request.serverAddress, request.adapter, request.xrayPort);
     out << QJsonDocument(document).toJson(QJsonDocument::Indented);
     return inspect::kOk;
 }
