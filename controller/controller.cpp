@@ -45,12 +45,9 @@ Controller::Controller(QObject* parent)
 
 Controller::~Controller()
 {
-    m_reconnectPending = false;
-    cancelPings();
-    m_session.stop();
-    clearConnectionState();
-    // The flags are cleared after the last status change: say so to readers of the file.
-    writeStatusFile();
+    // A controller destroyed without the tray's quit (tests, a failed start) still stops the
+    // cores and leaves a status file that says so.
+    shutdown();
 }
 
 bool Controller::hasError() const

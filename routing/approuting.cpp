@@ -1,4 +1,5 @@
 #include "controller/controller.h"
+#include "controller/settings.h"
 #include "controller/settingskeys.h"
 #include "routing/processentries.h"
 #include "routing/processlist.h"
@@ -20,8 +21,7 @@ void Controller::refreshProcesses()
 
 void Controller::setProcessRouteMode(const QString& mode)
 {
-    const QString normalised =
-        mode == QLatin1String("include") ? QStringLiteral("include") : QStringLiteral("exclude");
+    const QString normalised = settings::normalizedRouteMode(mode);
     if (normalised == m_processRouteMode)
         return;
     m_processRouteMode = normalised;
