@@ -31,8 +31,9 @@ QString runtimeFolderTemplate()
 
 bool isRuntimeFolderName(const QString& name)
 {
-    static const QRegularExpression pattern(
-        QStringLiteral("^%1[A-Za-z0-9]{6}$").arg(QLatin1String(kRuntimeFolderPrefix)));
+    // Anchored at the very end: "$" alone would also accept a name ending in a line feed.
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(
+        QStringLiteral("%1[A-Za-z0-9]{6}").arg(QLatin1String(kRuntimeFolderPrefix))));
     return pattern.match(name).hasMatch();
 }
 

@@ -58,6 +58,7 @@ void RuntimeFoldersTest::namePattern_data()
     QTest::newRow("prefix alone") << "OrvikVPN-runtime-" << false;
     QTest::newRow("leading text") << "xOrvikVPN-runtime-abcdef" << false;
     QTest::newRow("other program") << "qipc_systemsem_abcdef" << false;
+    QTest::newRow("trailing line feed") << "OrvikVPN-runtime-abcdef\n" << false;
 }
 
 void RuntimeFoldersTest::namePattern()
