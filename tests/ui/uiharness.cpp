@@ -1,5 +1,5 @@
 // The real window with the real controller, put into one state: for screenshots
-// (tools/screenshots.sh) and for the start-up figures (tests/bench/bench_window.cpp).
+// (tools/screenshots.sh) and for the start-up figures (bench/bench_window.cpp).
 //
 //   orvik-ui-harness [--state empty|servers|connecting|connected|error] [--servers N]
 //                    [--show popup|sites|apps] [--size WxH] [--reduced-motion]
@@ -12,7 +12,7 @@
 // its fade-in.
 
 #include "controller/controller.h"
-#include "tests/bench/firstframe.h"
+#include "bench/firstframe.h"
 #include "tests/support/testenv.h"
 #include "tests/ui/controllertestaccess.h"
 #include "tests/ui/mainwindow.h"

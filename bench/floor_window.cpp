@@ -1,7 +1,7 @@
 // The floor program of bench_window: the same start-up as the client (QApplication, the
 // "Basic" style, a compiled QML document) with nothing but a list of 50 rows in it.
 
-#include "tests/bench/firstframe.h"
+#include "bench/firstframe.h"
 
 #include <QApplication>
 #include <QQmlApplicationEngine>

@@ -1,5 +1,5 @@
 // Writing the status file for a list of 100 servers, the way every status or list change does.
-//   build/tests/bench/bench_statusfile
+//   build/bench/bench_statusfile
 
 #include "controller/controller.h"
 #include "profiles/serverlist.h"

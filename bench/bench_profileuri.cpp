@@ -1,9 +1,9 @@
 // Parsing a full-size subscription (1 MiB, about 5,000 VLESS REALITY lines) with the profile
 // parser, side by side with what QUrl alone costs for the same lines.
-//   build/tests/bench/bench_profileuri
+//   build/bench/bench_profileuri
 #include "profiles/profileuri.h"
 #include "profiles/subscriptionbody.h"
-#include "tests/bench/subscriptionbody.h"
+#include "bench/subscriptionbody.h"
 
 #include <QUrl>
 #include <QUrlQuery>

@@ -1,6 +1,6 @@
 // protectSecret and unprotectSecret against the desktop keyring; each call looks the key up
 // in the keyring once. Needs a Secret Service:
-//   tools/with-keyring.sh build/tests/bench/bench_secrets_linux
+//   tools/with-keyring.sh build/bench/bench_secrets_linux
 
 #include "controller/secrets.h"
 

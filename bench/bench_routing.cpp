@@ -1,6 +1,6 @@
 // Listing the running programs and serving their icons, on a machine with about 300
 // processes (sleeping helpers are started to reach that number).
-//   build/tests/bench/bench_routing [--benchmark_repetitions=N]
+//   build/bench/bench_routing [--benchmark_repetitions=N]
 
 #include "controller/controller.h"
 #include "routing/iconprovider.h"

@@ -2,10 +2,10 @@
 // controller: splitting, parsing, building the entries, installing the list with the selection
 // restored, and the change signals (which rewrite the status file). Also the resident memory
 // the controller holds for those entries.
-//   tools/with-keyring.sh nice -n 19 build/tests/bench/bench_subscription
+//   tools/with-keyring.sh nice -n 19 build/bench/bench_subscription
 #include "controller/controller.h"
 #include "profiles/subscription.h"
-#include "tests/bench/subscriptionbody.h"
+#include "bench/subscriptionbody.h"
 #include "tests/support/testenv.h"
 
 #include <QApplication>
