@@ -18,7 +18,9 @@ packages=(
     desktop-file-utils
     openssl
     # Windows checks: cross compiler and wine
-    mingw-w64 g++-mingw-w64-x86-64-posix wine64
+    mingw-w64 g++-mingw-w64-x86-64-posix wine64 wine
+    # tools/fresh-check.sh: a fresh Debian root to prove these two commands on
+    debootstrap
 )
 
 missing=()
