@@ -85,6 +85,15 @@ cp /etc/apt/sources.list.d/*.sources "$root/etc/apt/sources.list.d/" 2>/dev/null
 [[ -f /etc/apt/sources.list ]] && cp /etc/apt/sources.list "$root/etc/apt/sources.list"
 cp -a /etc/apt/apt.conf.d/. "$root/etc/apt/apt.conf.d/"
 cp -L /etc/resolv.conf "$root/etc/resolv.conf"
+# What Debian's installer writes and debootstrap does not: without it "localhost" resolves
+# to nothing.
+cat >"$root/etc/hosts" <<HOSTS
+127.0.0.1	localhost
+127.0.1.1	$(cat "$root/etc/hostname")
+::1	localhost ip6-localhost ip6-loopback
+ff02::1	ip6-allnodes
+ff02::2	ip6-allrouters
+HOSTS
 
 mountin() {
     mount "$@"
