@@ -1,6 +1,24 @@
 #include "config/cores.h"
 
+#include "config/filesecurity_win32.h"
+
+#include <QDir>
+
 QString coreFileName(Core core)
 {
     return core == Core::SingBox ? QStringLiteral("sing-box.exe") : QStringLiteral("xray.exe");
+}
+
+QString coreInstallError(const QString& appDir, bool withXray)
+{
+    QStringList paths{appDir, corePath(appDir, Core::SingBox)};
+    if (withXray)
+        paths.append(corePath(appDir, Core::Xray));
+    for (const QString& path : paths) {
+        if (!win32::onlyAdministratorsMayChange(QDir::toNativeSeparators(path).toStdWString()))
+            return QStringLiteral("Папку приложения или VPN-ядро можно изменить без прав "
+                                  "администратора, поэтому VPN-ядро не запущено. Установите "
+                                  "OrvikVPN в папку Program Files.");
+    }
+    return {};
 }

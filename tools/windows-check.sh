@@ -39,7 +39,7 @@ mapfile -t helpers < <(project_sources -name '*_win32.cpp')
 mapfile -t cases < <(project_sources -path './tests/win/*.cpp')
 "$cxx" "${common[@]}" -O1 -static -o "$out/wintests.exe" \
     "${cases[@]}" "${helpers[@]}" "$out/orvik.res" \
-    -lcrypt32 -liphlpapi -lws2_32 -lshell32 -lole32 -luser32 -lgdi32 -ladvapi32 -lversion
+    -lcrypt32 -liphlpapi -lws2_32 -lshell32 -lole32 -luser32 -lgdi32 -ladvapi32 -lversion -luuid
 
 export WINEPREFIX="$out/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # The first run creates the prefix and may print about syswow64; only our exit code counts.
