@@ -1,4 +1,5 @@
 #include "controller/secrets_win32.h"
+#include "controller/settings_win32.h"
 #include "tests/win/wintest.h"
 
 #include <windows.h>
@@ -117,4 +118,18 @@ WIN_TEST(secretsOutputBufferIsWipedBeforeRelease)
     WIN_CHECK(lastReleased().seen);
     WIN_CHECK(lastReleased().size == plaintext.size());
     WIN_CHECK(lastReleased().allZero);
+}
+
+// The installer's key is looked for without being created.
+WIN_TEST(installerKeyReadWithoutCreating)
+{
+    const wchar_t* key = L"Software\\OrvikVPN\\WinTestBootstrap";
+    RegDeleteKeyW(HKEY_CURRENT_USER, key);
+    WIN_CHECK(!win32::currentUserKeyExists(key));
+    HKEY created = nullptr;
+    WIN_CHECK(RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr, &created,
+                              nullptr) == ERROR_SUCCESS);
+    RegCloseKey(created);
+    WIN_CHECK(win32::currentUserKeyExists(key));
+    RegDeleteKeyW(HKEY_CURRENT_USER, key);
 }
