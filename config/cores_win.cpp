@@ -1,5 +1,6 @@
 #include "config/cores.h"
 
+#include "app/startup_win32.h"
 #include "config/filesecurity_win32.h"
 
 #include <QDir>
@@ -11,6 +12,10 @@ QString coreFileName(Core core)
 
 QString coreInstallError(const QString& appDir, bool withXray)
 {
+    // Only an elevated client gives its rights away with a replaced core; a client started
+    // without elevation (tests from a build folder) runs its cores with the user's own.
+    if (!win32::isProcessElevated())
+        return {};
     QStringList paths{appDir, corePath(appDir, Core::SingBox)};
     if (withXray)
         paths.append(corePath(appDir, Core::Xray));

@@ -26,7 +26,6 @@ WIN_TEST(instanceServerOfThisUserIsRecognised)
                                       OPEN_EXISTING, 0, nullptr);
     WIN_CHECK(server != INVALID_HANDLE_VALUE && client != INVALID_HANDLE_VALUE);
     WIN_CHECK(win32::isOwnInstanceServer(client));
-    WIN_CHECK(!win32::isOwnInstanceServer(nullptr));
     CloseHandle(client);
     CloseHandle(server);
 }

@@ -12,23 +12,8 @@ namespace {
 
 std::wstring modulePath()
 {
-    wchar_t path[MAX_PATH * 4];
-    const DWORD length = GetModuleFileNameW(nullptr, path, DWORD(std::size(path)));
-    return std::wstring(path, length);
-}
-
-std::wstring fileNameOf(const std::wstring& path)
-{
-    const size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
-int opaquePixels(const std::vector<std::uint8_t>& pixels)
-{
-    int count = 0;
-    for (size_t i = 3; i < pixels.size(); i += 4)
-        count += pixels[i] != 0;
-    return count;
+    wchar_t path[MAX_PATH] = {};
+    return std::wstring(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
 }
 
 // An icon of `side` whose left half is red and whose right half shows nothing: drawn with 24-bit
@@ -71,7 +56,7 @@ WIN_TEST(snapshotListsThisProgramWithItsPath)
     if (self == processes.end())
         return;
     const std::wstring path = modulePath();
-    WIN_CHECK(_wcsicmp(self->name.c_str(), fileNameOf(path).c_str()) == 0);
+    WIN_CHECK(_wcsicmp(self->name.c_str(), path.substr(path.find_last_of(L'\\') + 1).c_str()) == 0);
     WIN_CHECK(_wcsicmp(self->path.c_str(), path.c_str()) == 0);
 }
 
@@ -88,8 +73,6 @@ WIN_TEST(iconAlphaComesFromAlphaOrMask)
         const std::uint8_t* left = &pixels[(8 * 16 + 2) * 4];
         const std::uint8_t* right = &pixels[(8 * 16 + 13) * 4];
         const std::uint8_t alpha = bits == 32 ? 128 : 255;
-        std::printf("    %d-bit: left %d,%d,%d,%d right alpha %d\n", bits, left[0], left[1],
-                    left[2], left[3], right[3]);
         WIN_CHECK(left[0] == 0 && left[1] == 0 && left[2] == alpha && left[3] == alpha);
         WIN_CHECK(right[0] == 0 && right[2] == 0 && right[3] == 0);
     }
@@ -102,7 +85,10 @@ WIN_TEST(iconOfThisProgramFillsTheRequestedSquare)
         WIN_CHECK(win32::renderFileIcon(modulePath(), side, pixels));
         WIN_CHECK(pixels.size() == size_t(side) * size_t(side) * 4);
         // The program carries the client's icon: a good part of the square is painted.
-        WIN_CHECK(opaquePixels(pixels) > side * side / 4);
+        int opaque = 0;
+        for (size_t i = 3; i < pixels.size(); i += 4)
+            opaque += pixels[i] != 0;
+        WIN_CHECK(opaque > side * side / 4);
     }
 }
 

@@ -18,10 +18,8 @@ std::wstring queryVersionString(const wchar_t* field)
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     DWORD handle = 0;
     const DWORD size = GetFileVersionInfoSizeW(path, &handle);
-    if (size == 0)
-        return {};
     std::string data(size, '\0');
-    if (!GetFileVersionInfoW(path, 0, size, data.data()))
+    if (size == 0 || !GetFileVersionInfoW(path, 0, size, data.data()))
         return {};
     const std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + field;
     wchar_t* value = nullptr;
@@ -103,15 +101,11 @@ WIN_TEST(iconGroupHasEveryDeclaredSize)
     for (const int side : {16, 20, 24, 32, 40, 48, 64, 128, 256}) {
         HICON icon = static_cast<HICON>(
             LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, side, side, LR_DEFAULTCOLOR));
-        WIN_CHECK(icon != nullptr);
-        if (!icon)
-            continue;
         ICONINFO info{};
-        WIN_CHECK(GetIconInfo(icon, &info));
         BITMAP bitmap{};
-        GetObjectW(info.hbmColor, sizeof(bitmap), &bitmap);
-        WIN_CHECK(bitmap.bmWidth == side && bitmap.bmHeight == side);
-        WIN_CHECK(bitmap.bmBitsPixel == 32);
+        WIN_CHECK(icon && GetIconInfo(icon, &info) &&
+                  GetObjectW(info.hbmColor, sizeof(bitmap), &bitmap));
+        WIN_CHECK(bitmap.bmWidth == side && bitmap.bmHeight == side && bitmap.bmBitsPixel == 32);
         DeleteObject(info.hbmColor);
         DeleteObject(info.hbmMask);
         DestroyIcon(icon);
