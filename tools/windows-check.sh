@@ -37,14 +37,17 @@ mapfile -t sources < <(project_sources -name '*.cpp' -not -name '*_linux.cpp' \
     -not -path './tests/routing/tst_processlist.cpp' \
     -not -path './tests/routing/tst_iconprovider.cpp' \
     -not -path './bench/bench_routing.cpp' -not -path './bench/bench_subscription.cpp')
-mkdir -p "$out/generated" "$out/benchmark-include"
+mkdir -p "$out/generated" "$out/benchmark-include" "$out/moc"
+# moc's output only defines what Q_OBJECT declares: an empty file stands in for the syntax.
+grep -ohE '^#include "[A-Za-z0-9_]+\.moc"' "${sources[@]}" | cut -d'"' -f2 | sort -u |
+    while read -r moc; do : > "$out/moc/$moc"; done
 ln -sfn /usr/include/benchmark "$out/benchmark-include/benchmark" # header-only use here
 sed 's/@[A-Z_]*@/example.invalid/g' profiles/deployment.h.in > "$out/generated/deployment.h"
 defines=(-DORVIK_SOURCE_DIR='"."' -DORVIK_TEST_DATA='"."' -DORVIK_INSPECT_EXE='"x"'
          -DORVIK_CLIENT_EXE='"x"' -DORVIK_STANDIN_EXE='"x"' -DORVIK_FLOOR_EXE='"x"'
          -DORVIK_HARNESS_EXE='"x"')
 printf '%s\n' "${sources[@]}" | xargs -P 2 -I{} sh -c 'echo "   $1"; shift; "$@"' _ {} \
-    "$cxx" "${common[@]}" "${defines[@]}" -I"$out/generated" -isystem "$out/benchmark-include" "${qt_includes[@]}" \
+    "$cxx" "${common[@]}" "${defines[@]}" -I"$out/generated" -I"$out/moc" -isystem "$out/benchmark-include" "${qt_includes[@]}" \
     -fsyntax-only {}
 
 echo "== (b) resource script"
