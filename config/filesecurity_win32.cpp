@@ -102,7 +102,7 @@ bool readDescriptor(PSECURITY_DESCRIPTOR descriptor, Security& security)
         return false;
     if (!present)
         security.dacl = nullptr;
-    security.protectedDacl = control & SE_DACL_PROTECTED;
+    security.protectedDacl = (control & SE_DACL_PROTECTED) != 0;
     return true;
 }
 
