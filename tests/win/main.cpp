@@ -19,6 +19,5 @@ int main()
         failedCases += passed ? 0 : 1;
     }
     std::printf("%d of %d cases failed\n", failedCases, int(winTestRegistry().size()));
-    std::fflush(stdout);
     return failedCases == 0 ? 0 : 1;
 }

@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 
 namespace {
@@ -23,11 +22,10 @@ std::wstring queryVersionString(const wchar_t* field)
         return {};
     const std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + field;
     wchar_t* value = nullptr;
-    UINT valueLength = 0;
-    if (!VerQueryValueW(data.data(), key.c_str(), reinterpret_cast<void**>(&value), &valueLength) ||
-        !value)
-        return {};
-    return std::wstring(value);
+    UINT length = 0;
+    const bool found =
+        VerQueryValueW(data.data(), key.c_str(), reinterpret_cast<void**>(&value), &length);
+    return found && value ? std::wstring(value) : std::wstring();
 }
 
 } // namespace
@@ -116,8 +114,7 @@ WIN_TEST(windowGetsLargeAndSmallIcons)
 {
     HWND window = CreateWindowExW(0, L"STATIC", L"orvik", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
                                   nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    WIN_CHECK(window != nullptr);
-    WIN_CHECK(SendMessageW(window, WM_GETICON, ICON_BIG, 0) == 0);
+    WIN_CHECK(window && SendMessageW(window, WM_GETICON, ICON_BIG, 0) == 0);
     win32::setWindowIcons(window);
     WIN_CHECK(SendMessageW(window, WM_GETICON, ICON_BIG, 0) != 0);
     WIN_CHECK(SendMessageW(window, WM_GETICON, ICON_SMALL, 0) != 0);
