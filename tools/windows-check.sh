@@ -45,7 +45,9 @@ ln -sfn /usr/include/benchmark "$out/benchmark-include/benchmark" # header-only 
 sed 's/@[A-Z_]*@/example.invalid/g' profiles/deployment.h.in > "$out/generated/deployment.h"
 defines=(-DORVIK_SOURCE_DIR='"."' -DORVIK_TEST_DATA='"."' -DORVIK_INSPECT_EXE='"x"'
          -DORVIK_CLIENT_EXE='"x"' -DORVIK_STANDIN_EXE='"x"' -DORVIK_FLOOR_EXE='"x"'
-         -DORVIK_HARNESS_EXE='"x"')
+         -DORVIK_HARNESS_EXE='"x"'
+         -DQT_CORE_LIB -DQT_GUI_LIB -DQT_WIDGETS_LIB -DQT_NETWORK_LIB -DQT_QML_LIB -DQT_QUICK_LIB
+         -DQT_TESTLIB_LIB)
 printf '%s\n' "${sources[@]}" | xargs -P 2 -I{} sh -c 'echo "   $1"; shift; "$@"' _ {} \
     "$cxx" "${common[@]}" "${defines[@]}" -I"$out/generated" -I"$out/moc" -isystem "$out/benchmark-include" "${qt_includes[@]}" \
     -fsyntax-only {}
