@@ -52,8 +52,12 @@ int main(int argc, char* argv[])
         break;
     }
     // No other client of this user runs now, so a runtime folder left in the temporary folder
-    // belongs to a client that was killed; it still holds the profile's secrets.
+    // belongs to a client that was killed; it still holds the profile's secrets. Where session
+    // folders have a place of their own, older releases' folders still lie in the temporary one.
     removeStaleRuntimeFolders(QDir::tempPath());
+    if (const QString parent = runtimeFolderParent();
+        !parent.isEmpty() && QDir(parent) != QDir(QDir::tempPath()))
+        removeStaleRuntimeFolders(parent);
 
     // A stop signal that arrives while the window is still loading is served once the event
     // loop runs, and then ends the client the tray's way, like any later one.

@@ -10,14 +10,15 @@ InstanceClaim claimSingleInstance(QLocalSocket& socket, QLocalServer& server)
     InstanceStartLock lock;
 
     socket.connectToServer(name, QIODevice::ReadWrite);
-    if (socket.waitForConnected(500)) {
+    if (socket.waitForConnected(500) && isOwnInstance(socket)) {
         socket.write("show", 4);
         socket.waitForBytesWritten(500); // a slow reader still counts as told
         return InstanceClaim::OtherInstanceSignalled;
     }
 
+    socket.abort();
     removeStaleInstanceServer(name);
-    if (!server.listen(name))
+    if (!reserveInstanceServer(server) || !server.listen(name))
         return InstanceClaim::ListenFailed;
     return InstanceClaim::Serving;
 }

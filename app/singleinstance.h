@@ -23,6 +23,14 @@ QString instanceServerName();
 // Removes what a crashed instance left behind, where the platform leaves anything.
 void removeStaleInstanceServer(const QString& name);
 
+// Prepares the server before it listens; false when another start of this user already holds
+// the channel where the platform can tell (Windows: a named mutex held for the process's life).
+bool reserveInstanceServer(QLocalServer& server);
+
+// On a connected socket, before "show" is written: true when the server is this user's client.
+// Windows also lets it take the foreground, which only the starting copy may grant.
+bool isOwnInstance(QLocalSocket& socket);
+
 // Serialises the check-then-listen sequence of simultaneous starts where stale servers
 // are removed, so one start never removes the server another has just created.
 class InstanceStartLock

@@ -33,3 +33,16 @@ InstanceStartLock::InstanceStartLock()
     m_lock->setStaleLockTime(0); // a lock whose owner process is gone is stale at once
     m_lock->tryLock(2000);       // proceed anyway: a stuck start must not block this one
 }
+
+bool reserveInstanceServer(QLocalServer& server)
+{
+    // The socket's private folder already keeps other users out; the lock serialises starts.
+    (void)server;
+    return true;
+}
+
+bool isOwnInstance(QLocalSocket& socket)
+{
+    (void)socket;
+    return true;
+}

@@ -39,12 +39,17 @@ bool isProcessElevated()
     HANDLE token = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
         return false;
+    const bool elevated = isTokenElevated(token);
+    CloseHandle(token);
+    return elevated;
+}
+
+bool isTokenElevated(void* token)
+{
     TOKEN_ELEVATION elevation{};
     DWORD returned = 0;
-    const BOOL ok =
-        GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &returned);
-    CloseHandle(token);
-    return ok && elevation.TokenIsElevated != 0;
+    return GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &returned) &&
+           elevation.TokenIsElevated != 0;
 }
 
 bool relaunchElevated()

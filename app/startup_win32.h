@@ -7,6 +7,7 @@ void setAppUserModelId();
 
 // True only when the token can be opened and queried and reports elevation.
 bool isProcessElevated();
+bool isTokenElevated(void* token);
 
 // Starts this executable again with the "runas" verb, without arguments.
 bool relaunchElevated();

@@ -21,5 +21,11 @@ QString coreFileName(Core core);
 // Full path of a core beside the client's executable.
 QString corePath(const QString& appDir, Core core);
 
+// Empty when the cores may be started from `appDir`; otherwise the Russian error that refuses
+// to. Windows: the elevated client must not run a core that a non-elevated program could have
+// replaced, so the folder and the core files must be changeable by administrators only.
+// Linux: always empty; the client runs unprivileged there.
+QString coreInstallError(const QString& appDir, bool withXray);
+
 // Command-line arguments for a core started with the given configuration file.
 QStringList coreArguments(const QString& configPath);

@@ -39,6 +39,8 @@ void writeSelectedProfile(const QString& uri)
 
 QString takeBootstrapToken()
 {
+    if (!bootstrapStoreExists())
+        return {};
     QSettings store(bootstrapStoreLocation(), QSettings::NativeFormat);
     const QString token = store.value(settingskeys::bootstrapToken).toString();
     store.remove(settingskeys::bootstrapToken);

@@ -31,6 +31,10 @@ QString takeBootstrapToken();
 // Where the bootstrap store lives (native format), a store of its own beside the main one.
 QString bootstrapStoreLocation();
 
+// Whether the installer left a bootstrap store at all. Checked without opening it: a native
+// store opened for reading on Windows creates its registry key.
+bool bootstrapStoreExists();
+
 // "include" only for exactly "include"; any other stored text means "exclude".
 QString normalizedRouteMode(const QString& stored);
 

@@ -9,3 +9,8 @@ QString settings::bootstrapStoreLocation()
     const QSettings mainStore;
     return QFileInfo(mainStore.fileName()).absolutePath() + QStringLiteral("/Bootstrap.conf");
 }
+
+bool settings::bootstrapStoreExists()
+{
+    return QFileInfo::exists(bootstrapStoreLocation());
+}

@@ -5,25 +5,29 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace win32 {
 
-bool renderFileIcon(const std::wstring& path, int side, std::vector<std::uint8_t>& pixels)
+namespace {
+
+// The shell wants COM on the calling thread, which may be the image loader's own: joined once
+// per thread and left when the thread ends, not around every icon.
+struct ThreadCom
 {
-    if (side < 1)
-        return false;
+    HRESULT result = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ~ThreadCom()
+    {
+        if (SUCCEEDED(result))
+            CoUninitialize();
+    }
+};
 
-    // The shell wants COM on the calling thread, which may be the image loader's own.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    SHFILEINFOW info = {};
-    const DWORD_PTR found = SHGetFileInfoW(path.c_str(), 0, &info, sizeof(info), SHGFI_ICON);
-    if (SUCCEEDED(com))
-        CoUninitialize();
-    if (!found || !info.hIcon)
-        return false;
-
-    bool drawn = false;
+// Draws with `flags` into a zeroed 32-bit top-down DIB; empty on failure.
+std::vector<std::uint8_t> draw(HICON icon, int side, UINT flags)
+{
+    std::vector<std::uint8_t> pixels;
     const HDC screen = GetDC(nullptr);
     const HDC memory = CreateCompatibleDC(screen);
     BITMAPINFO bitmapInfo = {};
@@ -40,11 +44,10 @@ bool renderFileIcon(const std::wstring& path, int side, std::vector<std::uint8_t
         const HGDIOBJ previous = SelectObject(memory, bitmap);
         const size_t bytes = size_t(side) * size_t(side) * 4;
         std::memset(bits, 0, bytes);
-        if (DrawIconEx(memory, 0, 0, info.hIcon, side, side, 0, nullptr, DI_NORMAL)) {
+        if (DrawIconEx(memory, 0, 0, icon, side, side, 0, nullptr, flags)) {
             GdiFlush();
             const auto* first = static_cast<const std::uint8_t*>(bits);
             pixels.assign(first, first + bytes);
-            drawn = true;
         }
         SelectObject(memory, previous);
     }
@@ -54,6 +57,49 @@ bool renderFileIcon(const std::wstring& path, int side, std::vector<std::uint8_t
         DeleteDC(memory);
     if (screen)
         ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+} // namespace
+
+bool renderIcon(void* icon, int side, std::vector<std::uint8_t>& pixels)
+{
+    if (!icon || side < 1)
+        return false;
+    std::vector<std::uint8_t> drawn = draw(static_cast<HICON>(icon), side, DI_NORMAL);
+    if (drawn.empty())
+        return false;
+    bool hasAlpha = false;
+    for (size_t i = 3; i < drawn.size() && !hasAlpha; i += 4)
+        hasAlpha = drawn[i] != 0;
+    if (!hasAlpha) {
+        // No alpha was written: the mask says what is transparent (white) and what is not.
+        const std::vector<std::uint8_t> mask = draw(static_cast<HICON>(icon), side, DI_MASK);
+        if (mask.size() != drawn.size())
+            return false;
+        for (size_t i = 0; i < drawn.size(); i += 4) {
+            const bool transparent = mask[i] != 0;
+            drawn[i + 3] = transparent ? 0 : 255;
+            if (transparent) // premultiplied: no colour where nothing shows
+                std::fill_n(drawn.begin() + std::ptrdiff_t(i), 3, std::uint8_t(0));
+        }
+    }
+    pixels = std::move(drawn);
+    return true;
+}
+
+bool renderFileIcon(const std::wstring& path, int side, std::vector<std::uint8_t>& pixels)
+{
+    if (side < 1)
+        return false;
+    thread_local ThreadCom com;
+    // The shell answers a program without icons with its generic one: such a program gets none.
+    if (ExtractIconExW(path.c_str(), -1, nullptr, nullptr, 0) == 0)
+        return false;
+    SHFILEINFOW info = {};
+    if (!SHGetFileInfoW(path.c_str(), 0, &info, sizeof(info), SHGFI_ICON) || !info.hIcon)
+        return false;
+    const bool drawn = renderIcon(info.hIcon, side, pixels);
     DestroyIcon(info.hIcon);
     return drawn;
 }

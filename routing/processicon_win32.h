@@ -6,9 +6,13 @@
 
 namespace win32 {
 
-// The shell's large icon of the file at path, drawn into a side × side square: side * side
-// pixels of premultiplied blue, green, red, alpha, rows top down. False when the shell has
-// no icon for the file.
+// The large icon of the program at path, drawn into a side × side square: side * side pixels
+// of premultiplied blue, green, red, alpha, rows top down. False when the file carries no
+// icon of its own (the shell would offer its generic program icon) or cannot be read.
 bool renderFileIcon(const std::wstring& path, int side, std::vector<std::uint8_t>& pixels);
+
+// Draws an icon handle the same way. An icon without alpha (a colour bitmap and a mask) gets
+// its alpha from the mask.
+bool renderIcon(void* icon, int side, std::vector<std::uint8_t>& pixels);
 
 } // namespace win32

@@ -26,7 +26,10 @@ bool removeTree(const QString& path)
 
 QString runtimeFolderTemplate()
 {
-    return QDir::tempPath() + u'/' + QLatin1String(kRuntimeFolderPrefix) + QStringLiteral("XXXXXX");
+    const QString parent = runtimeFolderParent();
+    if (parent.isEmpty())
+        return {};
+    return parent + u'/' + QLatin1String(kRuntimeFolderPrefix) + QStringLiteral("XXXXXX");
 }
 
 bool isRuntimeFolderName(const QString& name)

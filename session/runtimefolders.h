@@ -6,8 +6,14 @@
 // folder in the temporary folder: this prefix and six random letters or digits.
 inline constexpr char kRuntimeFolderPrefix[] = "OrvikVPN-runtime-";
 
-// QDir::tempPath() + "/OrvikVPN-runtime-XXXXXX", the template a session's folder is made from.
+// runtimeFolderParent() + "/OrvikVPN-runtime-XXXXXX", the template a session's folder is made
+// from; empty when there is no safe parent.
 QString runtimeFolderTemplate();
+
+// Platform part: the folder that session folders are made in, prepared and checked on every
+// call, or empty when it cannot be made safe. Linux: the temporary folder. Windows: a folder
+// under %ProgramData% that only Administrators and SYSTEM can open.
+QString runtimeFolderParent();
 
 // True for a name a session's folder can have.
 bool isRuntimeFolderName(const QString& name);

@@ -1,5 +1,6 @@
 #include "session/runtimefolders.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <sys/stat.h>
@@ -12,4 +13,9 @@ bool isOwnRealFolder(const QString& path)
     if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
         return false;
     return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid();
+}
+
+QString runtimeFolderParent()
+{
+    return QDir::tempPath();
 }

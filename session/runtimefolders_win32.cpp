@@ -1,8 +1,12 @@
 #include "session/runtimefolders_win32.h"
 
+#include "config/filesecurity_win32.h"
+
 #include <windows.h>
 
 #include <aclapi.h>
+#include <knownfolders.h>
+#include <shlobj.h>
 
 #include <memory>
 #include <vector>
@@ -72,4 +76,23 @@ bool isFolderOfCurrentUser(const wchar_t* path)
     const bool own = owner != nullptr && ownerIsThisUser(owner);
     LocalFree(descriptor);
     return own;
+}
+
+std::wstring prepareRuntimeParent()
+{
+    // The known folder, not the environment variable, which the user could point elsewhere.
+    PWSTR programData = nullptr;
+    if (FAILED(SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &programData)))
+        return {};
+    std::wstring path = programData;
+    CoTaskMemFree(programData);
+    DWORD session = 0;
+    ProcessIdToSessionId(GetCurrentProcessId(), &session);
+    for (const std::wstring& level :
+         {std::wstring(L"OrvikVPN"), std::wstring(L"runtime"), std::to_wstring(session)}) {
+        path += L'\\' + level;
+        if (!win32::ensureAdministratorsOnlyFolder(path))
+            return {};
+    }
+    return path;
 }

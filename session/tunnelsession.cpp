@@ -139,6 +139,10 @@ void TunnelSession::start(const ServerProfile& profile, const TunnelOptions& opt
         fail(QStringLiteral("Не найдено VPN-ядро. Восстановите установку приложения."));
         return;
     }
+    if (const QString error = coreInstallError(m_appDir, needsXray()); !error.isEmpty()) {
+        fail(error);
+        return;
+    }
 
     QHostAddress literal;
     if (literal.setAddress(m_profile.host) && literal.protocol() == QAbstractSocket::IPv4Protocol) {
@@ -165,7 +169,10 @@ void TunnelSession::start(const ServerProfile& profile, const TunnelOptions& opt
 void TunnelSession::launch(const QString& serverAddress, const TunnelOptions& options)
 {
     const quint32 generation = m_generation;
-    m_runtimeDir = std::make_unique<QTemporaryDir>(runtimeFolderTemplate());
+    // Without a safe parent the documents go nowhere, never to a default temporary folder.
+    const QString folderTemplate = runtimeFolderTemplate();
+    m_runtimeDir =
+        folderTemplate.isEmpty() ? nullptr : std::make_unique<QTemporaryDir>(folderTemplate);
     m_socksPort = freeLocalPort();
     quint16 xrayPort = freeLocalPort();
     if (xrayPort == m_socksPort)
@@ -173,7 +180,7 @@ void TunnelSession::launch(const QString& serverAddress, const TunnelOptions& op
     // The folder is created owner-only; saying so again costs nothing and survives a
     // different QTemporaryDir implementation.
     const bool folderReady =
-        m_runtimeDir->isValid() &&
+        m_runtimeDir && m_runtimeDir->isValid() &&
         QFile::setPermissions(m_runtimeDir->path(), QFileDevice::ReadOwner |
                                                         QFileDevice::WriteOwner |
                                                         QFileDevice::ExeOwner);

@@ -27,23 +27,11 @@ class RuntimeFoldersTest : public QObject
     Q_OBJECT
 
 private slots:
-    void sessionFoldersMatchThePattern();
     void namePattern_data();
     void namePattern();
     void staleFolders_data();
     void staleFolders();
 };
-
-void RuntimeFoldersTest::sessionFoldersMatchThePattern()
-{
-    for (int i = 0; i < 20; ++i) {
-        QTemporaryDir folder(runtimeFolderTemplate());
-        QVERIFY(folder.isValid());
-        QCOMPARE(QFileInfo(folder.path()).absolutePath(),
-                 QFileInfo(QDir::tempPath()).absoluteFilePath());
-        QVERIFY2(isRuntimeFolderName(QDir(folder.path()).dirName()), qPrintable(folder.path()));
-    }
-}
 
 void RuntimeFoldersTest::namePattern_data()
 {

@@ -1,29 +1,14 @@
 #include "tests/win/wintest.h"
 
-#include <windows.h>
-
-#include <cstdlib>
-#include <string>
-
-std::vector<WinTestCase>& winTestRegistry()
-{
-    static std::vector<WinTestCase> registry;
-    return registry;
-}
-
-int& winTestFailures()
-{
-    static int failures = 0;
-    return failures;
-}
-
 // Child modes: some cases start this program again and let the copy report back.
-int runChildMode();
+int runStartupChildMode();
+int runCoreJobChildMode();
 
 int main()
 {
-    if (const int childResult = runChildMode(); childResult >= 0)
-        return childResult;
+    for (int (*childMode)() : {runStartupChildMode, runCoreJobChildMode})
+        if (const int childResult = childMode(); childResult >= 0)
+            return childResult;
 
     int failedCases = 0;
     for (const WinTestCase& test : winTestRegistry()) {
@@ -31,10 +16,8 @@ int main()
         test.run();
         const bool passed = winTestFailures() == before;
         std::printf("%s %s\n", passed ? "PASS" : "FAIL", test.name);
-        if (!passed)
-            ++failedCases;
+        failedCases += passed ? 0 : 1;
     }
     std::printf("%d of %d cases failed\n", failedCases, int(winTestRegistry().size()));
-    std::fflush(stdout);
     return failedCases == 0 ? 0 : 1;
 }

@@ -1,27 +1,18 @@
 #include "config/adapter_win32.h"
 #include "tests/win/wintest.h"
 
+#include <winsock2.h>
+
+#include <ws2tcpip.h>
+
 #include <string>
 
 namespace {
 
 bool isDottedIpv4(const std::string& text)
 {
-    int parts = 0;
-    size_t start = 0;
-    while (true) {
-        const size_t dot = text.find('.', start);
-        const std::string part =
-            text.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
-        if (part.empty() || part.size() > 3 ||
-            part.find_first_not_of("0123456789") != std::string::npos || std::stoi(part) > 255)
-            return false;
-        ++parts;
-        if (dot == std::string::npos)
-            break;
-        start = dot + 1;
-    }
-    return parts == 4;
+    IN_ADDR address{};
+    return InetPtonA(AF_INET, text.c_str(), &address) == 1; // four decimal parts, nothing else
 }
 
 } // namespace

@@ -45,34 +45,22 @@ int runCoreJobChildMode()
     return 0;
 }
 
+// Closing the job kills the child assigned to it and leaves one outside it alone.
 WIN_TEST(jobKillsAssignedChildWhenItsHandleCloses)
 {
     void* job = win32::createKillOnCloseJob();
-    WIN_CHECK(job != nullptr);
-    PROCESS_INFORMATION child = startSleeper();
-    WIN_CHECK(child.hProcess != nullptr);
-    if (!job || !child.hProcess) {
+    PROCESS_INFORMATION inside = startSleeper();
+    PROCESS_INFORMATION outside = startSleeper();
+    WIN_CHECK(job && inside.hProcess && outside.hProcess);
+    if (job && inside.hProcess && outside.hProcess) {
+        WIN_CHECK(win32::assignProcessToJob(job, inside.dwProcessId));
+        WIN_CHECK(WaitForSingleObject(inside.hProcess, 300) == WAIT_TIMEOUT);
         win32::closeJob(job);
-        endSleeper(child);
-        return;
+        WIN_CHECK(WaitForSingleObject(inside.hProcess, 5000) == WAIT_OBJECT_0);
+        WIN_CHECK(WaitForSingleObject(outside.hProcess, 500) == WAIT_TIMEOUT);
     }
-    WIN_CHECK(win32::assignProcessToJob(job, child.dwProcessId));
-    WIN_CHECK(WaitForSingleObject(child.hProcess, 300) == WAIT_TIMEOUT);
-    win32::closeJob(job);
-    WIN_CHECK(WaitForSingleObject(child.hProcess, 5000) == WAIT_OBJECT_0);
-    endSleeper(child);
-}
-
-// The control case: closing the job leaves a process outside it alone.
-WIN_TEST(jobLeavesUnassignedChildAlone)
-{
-    void* job = win32::createKillOnCloseJob();
-    PROCESS_INFORMATION child = startSleeper();
-    WIN_CHECK(job != nullptr && child.hProcess != nullptr);
-    win32::closeJob(job);
-    if (child.hProcess)
-        WIN_CHECK(WaitForSingleObject(child.hProcess, 1000) == WAIT_TIMEOUT);
-    endSleeper(child);
+    endSleeper(inside);
+    endSleeper(outside);
 }
 
 WIN_TEST(assigningWithoutJobOrProcessFails)
@@ -82,9 +70,4 @@ WIN_TEST(assigningWithoutJobOrProcessFails)
     WIN_CHECK(!win32::assignProcessToJob(job, 0));
     win32::closeJob(job);
     win32::closeJob(nullptr);
-}
-
-WIN_TEST(coresStartWithoutConsoleWindow)
-{
-    WIN_CHECK(win32::noWindowCreationFlag() == 0x08000000UL);
 }

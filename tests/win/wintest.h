@@ -12,8 +12,17 @@ struct WinTestCase
     void (*run)();
 };
 
-std::vector<WinTestCase>& winTestRegistry();
-int& winTestFailures();
+inline std::vector<WinTestCase>& winTestRegistry()
+{
+    static std::vector<WinTestCase> registry;
+    return registry;
+}
+
+inline int& winTestFailures()
+{
+    static int failures = 0;
+    return failures;
+}
 
 struct WinTestRegistrar
 {

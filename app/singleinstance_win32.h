@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+// Win32 parts of the single-instance channel, free of Qt so they can be tested on their own.
+namespace win32 {
+
+// "OrvikVPN.Client.instance." followed by this process's Windows session: each session, and so
+// each logged-on user, has a channel of its own.
+std::wstring instanceChannelName();
+
+// Creates and keeps the named mutex of this session's channel for the rest of the process
+// (the handle is never closed). False when another process of the session already holds it.
+bool holdInstanceMutex();
+
+// On the client end of the channel's pipe: true when the server process runs in this session
+// as this user. Then it may also bring its window forward, which a starting program is allowed
+// to do and a program idling in the tray is not.
+bool isOwnInstanceServer(void* pipe);
+bool allowServerToComeForward(void* pipe);
+
+} // namespace win32

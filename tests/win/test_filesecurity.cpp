@@ -1,0 +1,175 @@
+#include "config/filesecurity_win32.h"
+#include "session/runtimefolders_win32.h"
+#include "tests/win/wintest.h"
+
+#include <windows.h>
+
+#include <sddl.h>
+
+#include <string>
+
+namespace {
+
+std::wstring scratchPath(const wchar_t* name)
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    return std::wstring(temp) + L"orvik-wintest-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+           name;
+}
+
+bool makeFolder(const std::wstring& path, const wchar_t* sddl)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (sddl && !ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
+                                                                      &descriptor, nullptr))
+        return false;
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
+    const bool made = CreateDirectoryW(path.c_str(), sddl ? &attributes : nullptr);
+    LocalFree(descriptor);
+    return made;
+}
+
+bool makeFile(const std::wstring& path)
+{
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    CloseHandle(file);
+    return file != INVALID_HANDLE_VALUE;
+}
+
+// This process's token for impersonation or, limited, as the user's ordinary programs hold it:
+// the Administrators group for deny only and no privileges beyond bypassing traverse checks.
+HANDLE impersonationToken(bool limited)
+{
+    HANDLE token = nullptr;
+    HANDLE restricted = nullptr;
+    HANDLE impersonation = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &token);
+    BYTE administrators[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof(administrators);
+    CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size);
+    SID_AND_ATTRIBUTES disabled{administrators, 0};
+    if (limited)
+        CreateRestrictedToken(token, DISABLE_MAX_PRIVILEGE, 1, &disabled, 0, nullptr, 0, nullptr,
+                              &restricted);
+    DuplicateToken(limited ? restricted : token, SecurityImpersonation, &impersonation);
+    CloseHandle(restricted);
+    CloseHandle(token);
+    return impersonation;
+}
+
+} // namespace
+
+WIN_TEST(runtimeFolderOfCurrentUserIsARealFolder)
+{
+    const std::wstring folder = scratchPath(L"folder");
+    const std::wstring file = scratchPath(L"file");
+    const std::wstring link = scratchPath(L"link");
+    WIN_CHECK(makeFolder(folder, nullptr) && makeFile(file));
+    WIN_CHECK(isFolderOfCurrentUser(folder.c_str()));
+    WIN_CHECK(!isFolderOfCurrentUser(file.c_str()));
+    if (CreateSymbolicLinkW(link.c_str(), folder.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY))
+        WIN_CHECK(!isFolderOfCurrentUser(link.c_str()));
+    else
+        std::printf("    (no directory links here: the link case is not run)\n");
+    RemoveDirectoryW(link.c_str());
+    DeleteFileW(file.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
+// clang-format off
+// Who may change a folder: the install check (only administrators may write) and the runtime
+// parent's (only Administrators and SYSTEM have any entry, protected from inheritance).
+const struct { const wchar_t* sddl; bool installSafe; bool runtimeSafe; } kDescriptors[] = {
+    {win32::kAdministratorsOnlySddl, true, true},
+    {L"O:SYD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", true, true},
+    {L"O:BAD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", true, false},                  // inherits more
+    {L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", true, false}, // Users read
+    {L"O:BAD:P(A;OICI;FA;;;BA)(A;OICIIO;FA;;;BU)", true, false},               // children only
+    {L"O:BAD:P(A;OICI;FA;;;BA)(D;;FA;;;BU)", true, true},                      // a deny adds nothing
+    {L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464)", true, false},
+    {L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;BU)", false, false},          // Users modify
+    {L"O:BAD:P(A;OICI;FA;;;BA)(A;;0x4;;;AU)", false, false},                   // add folders
+    {L"O:BAD:P(A;OICI;FA;;;BA)(A;;DT;;;WD)", false, false},                    // delete
+    {L"O:BUD:P(A;OICI;FA;;;BA)", false, false},                                // Users own it
+    {L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;WD)", false, false},                // everyone
+    {L"O:BA", false, false},                                                   // no DACL at all
+};
+// clang-format on
+
+WIN_TEST(descriptorsJudgedForInstallAndRuntime)
+{
+    int row = 0;
+    for (const auto& [sddl, installSafe, runtimeSafe] : kDescriptors) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        WIN_CHECK(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
+                                                                       &descriptor, nullptr));
+        const bool install = win32::onlyAdministratorsMayChangeDescriptor(descriptor);
+        const bool runtime = win32::isAdministratorsOnlyDescriptor(descriptor);
+        if (install != installSafe || runtime != runtimeSafe)
+            std::printf("    row %d: install %d runtime %d\n", row, install, runtime);
+        WIN_CHECK(install == installSafe && runtime == runtimeSafe);
+        LocalFree(descriptor);
+        ++row;
+    }
+}
+
+// The runtime parent's descriptor keeps the user's non-elevated programs out: they can neither
+// list or read what is inside, nor add anything, nor take a folder away (delete or rename),
+// while the elevated client keeps every right. AccessCheck is the system's own rule.
+WIN_TEST(runtimeParentShutsOutLimitedToken)
+{
+    // AccessCheck wants a group in the descriptor as well: the client's one, after its owner.
+    const std::wstring sddl = std::wstring(L"G:SY") + win32::kAdministratorsOnlySddl;
+    PSECURITY_DESCRIPTOR parent = nullptr;
+    ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &parent,
+                                                         nullptr);
+    const HANDLE elevated = impersonationToken(false);
+    const HANDLE limited = impersonationToken(true);
+    WIN_CHECK(parent && elevated && limited);
+
+    GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
+                            FILE_ALL_ACCESS};
+    const auto granted = [&](HANDLE token, DWORD right) {
+        PRIVILEGE_SET privileges{};
+        DWORD privilegesSize = sizeof(privileges);
+        DWORD grantedRights = 0;
+        BOOL status = FALSE;
+        return AccessCheck(parent, token, right, &mapping, &privileges, &privilegesSize,
+                           &grantedRights, &status) &&
+               status;
+    };
+    for (const DWORD right :
+         {DWORD(FILE_LIST_DIRECTORY), DWORD(FILE_ADD_FILE), DWORD(FILE_ADD_SUBDIRECTORY),
+          DWORD(FILE_DELETE_CHILD), DWORD(DELETE), DWORD(WRITE_DAC), DWORD(WRITE_OWNER)}) {
+        WIN_CHECK(!granted(limited, right));
+        WIN_CHECK(granted(elevated, right));
+    }
+    // What is made inside carries the same two entries: a document cannot be read either.
+    WIN_CHECK(!granted(limited, FILE_READ_DATA) && granted(elevated, FILE_READ_DATA));
+    CloseHandle(limited);
+    CloseHandle(elevated);
+    LocalFree(parent);
+}
+
+// On the files themselves. Limited under wine, which keeps no DACL on files (it maps them to
+// Unix modes): there it shows only that a wider folder is never reported safe and that a file
+// in the way goes. On Windows both end Administrators-only.
+WIN_TEST(widerRuntimeParentIsReplacedOrRefused)
+{
+    const std::wstring open = scratchPath(L"open");
+    const std::wstring file = scratchPath(L"in-the-way");
+    WIN_CHECK(makeFolder(open, L"D:P(A;OICI;FA;;;WD)") && makeFile(file));
+    WIN_CHECK(!win32::isAdministratorsOnlyFolder(open));
+    for (const std::wstring& path : {open, file}) {
+        const bool made = win32::ensureAdministratorsOnlyFolder(path);
+        WIN_CHECK(made == win32::isAdministratorsOnlyFolder(path));
+        WIN_CHECK(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+        if (!made)
+            std::printf("    (no file DACLs here: %ls stays refused)\n", path.c_str());
+        RemoveDirectoryW(path.c_str());
+    }
+    const std::wstring parent = prepareRuntimeParent();
+    WIN_CHECK(parent.empty() || win32::isAdministratorsOnlyFolder(parent));
+}
