@@ -1,6 +1,7 @@
 // The real main window with the real controller, loaded offscreen the way the client loads it.
 
 #include "controller/controller.h"
+#include "profiles/subscription.h"
 #include "tests/support/testenv.h"
 #include "tests/ui/controllertestaccess.h"
 #include "tests/ui/mainwindow.h"
@@ -11,6 +12,7 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTest>
 
 #include <memory>
@@ -41,6 +43,7 @@ private slots:
     void cleanupTestCase();
 
     void loadsLikeTheClient();
+    void subscriptionTextStaysText();
     void connectButton_data();
     void connectButton();
     void stateTexts_data();
@@ -224,6 +227,56 @@ void WindowTest::loadsLikeTheClient()
         QVERIFY2(findNamed(m_window, QString::fromLatin1(name)), name);
     // The font comes from the resources, not from the system.
     QTRY_COMPARE(m_window->property("font").value<QFont>().family(), QStringLiteral("Manrope"));
+}
+
+void WindowTest::subscriptionTextStaysText()
+{
+    // Markup from a subscription must neither fetch anything nor change what is shown.
+    QTcpServer tracker;
+    QVERIFY(tracker.listen(QHostAddress::LocalHost));
+    const QString picture = QStringLiteral("%3Cimg%20src%3D%22http://127.0.0.1:%1/b.png%22%3E")
+                                .arg(tracker.serverPort());
+    const QString id = QStringLiteral("0f8e6e1c-1a4b-4c4e-9d4e-2b1f6a3c5d7e");
+    const QByteArray body =
+        QStringLiteral(
+            "vless://%1@h.example:443?security=tls&sni=h.example#%2Ams%E2%80%AEter%07dam\n"
+            "vless://%1@h.example:443?security=tls&sni=h.example&type=%2\n")
+            .arg(id, picture)
+            .toUtf8();
+    const subscription::ParsedBody parsed = subscription::parseBody(body);
+    QCOMPARE(parsed.entries.size(), 1);
+    ControllerTestAccess::setServers(*m_vpn, parsed.entries);
+    ControllerTestAccess::setSubscription(*m_vpn, subscription::listNotice(parsed, false), false);
+    ControllerTestAccess::setServerField(*m_vpn, 0, QStringLiteral("checkError"),
+                                         QUrl::fromPercentEncoding(picture.toUtf8()));
+    putInto(State::Connected);
+    openPopup();
+    QObject* tip = findNamed(m_window, QStringLiteral("checkTip"));
+    QVERIFY(tip);
+    tip->setProperty("visible", true);
+    QTest::qWait(1500);
+    QVERIFY(!tracker.hasPendingConnections());
+
+    const QString tag = QUrl::fromPercentEncoding(picture.toUtf8());
+    QStringList shown;
+    QList<QQuickItem*> pending{m_window->contentItem()};
+    while (!pending.isEmpty()) {
+        QQuickItem* next = pending.takeLast();
+        pending += next->childItems();
+        const QString text = next->property("text").toString();
+        if (next->inherits("QQuickText") && next->isVisible() && text.contains(tag)) {
+            QCOMPARE(next->property("textFormat").toInt(), 0); // Text.PlainText
+            shown.append(text);
+        }
+    }
+    // The name without its control and direction characters, the refused line's notice and
+    // the check error in its tip.
+    QVERIFY2(shown.contains(tag + QStringLiteral("Amsterdam")), qPrintable(shown.join(u'|')));
+    QVERIFY2(shown.contains(
+                 QStringLiteral("Часть профилей не добавлена: Неподдерживаемый транспорт VLESS: ") +
+                 tag),
+             qPrintable(shown.join(u'|')));
+    QVERIFY2(shown.contains(tag), qPrintable(shown.join(u'|')));
 }
 
 void WindowTest::connectButton_data()
