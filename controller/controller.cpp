@@ -119,6 +119,18 @@ void Controller::shutdown()
     writeStatusFile();
 }
 
+void Controller::shutdownAtExit()
+{
+    // The window and the tray may sit on a display that is gone, and the event loop never
+    // runs again.
+    const QSignalBlocker blocker(this);
+    m_session.abandon();
+    m_connected = false;
+    m_connecting = false;
+    m_status = QStringLiteral("Отключено");
+    writeStatusFile();
+}
+
 void Controller::setStatus(const QString& text)
 {
     if (text == m_status)

@@ -26,7 +26,8 @@ bool removeTree(const QString& path)
 
 QString runtimeFolderTemplate()
 {
-    return QDir::tempPath() + u'/' + QLatin1String(kRuntimeFolderPrefix) + QStringLiteral("XXXXXX");
+    return runtimeFolderParent() + u'/' + QLatin1String(kRuntimeFolderPrefix) +
+           QStringLiteral("XXXXXX");
 }
 
 bool isRuntimeFolderName(const QString& name)

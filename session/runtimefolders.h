@@ -3,11 +3,16 @@
 #include <QString>
 
 // A session keeps its core documents, which carry the profile's secrets, in a private
-// folder in the temporary folder: this prefix and six random letters or digits.
+// folder in runtimeFolderParent(): this prefix and six random letters or digits.
 inline constexpr char kRuntimeFolderPrefix[] = "OrvikVPN-runtime-";
 
-// QDir::tempPath() + "/OrvikVPN-runtime-XXXXXX", the template a session's folder is made from.
+// runtimeFolderParent() + "/OrvikVPN-runtime-XXXXXX", the template a session's folder is made
+// from.
 QString runtimeFolderTemplate();
+
+// Platform part: where the session folders are made. On Linux $XDG_RUNTIME_DIR when it is
+// this user's private folder, else the temporary folder.
+QString runtimeFolderParent();
 
 // True for a name a session's folder can have.
 bool isRuntimeFolderName(const QString& name);

@@ -8,3 +8,8 @@ bool isOwnRealFolder(const QString& path)
     const QString native = QDir::toNativeSeparators(path);
     return isFolderOfCurrentUser(reinterpret_cast<const wchar_t*>(native.utf16()));
 }
+
+QString runtimeFolderParent()
+{
+    return QDir::tempPath();
+}

@@ -296,3 +296,12 @@ void TunnelSession::stop()
     if (wasRunning)
         emit stopped();
 }
+
+void TunnelSession::abandon()
+{
+    m_running = false;
+    m_stopping = true;
+    m_singBoxProcess.kill();
+    m_xrayProcess.kill();
+    m_runtimeDir.reset();
+}

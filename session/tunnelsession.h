@@ -43,6 +43,9 @@ public:
 
     void start(const ServerProfile& profile, const TunnelOptions& options);
     void stop();
+    // For a process that is ending without its event loop: kills the cores and removes the
+    // runtime folder, waiting for nothing and emitting nothing.
+    void abandon();
 
     bool isRunning() const { return m_running; }
     quint16 socksPort() const { return m_socksPort; }
