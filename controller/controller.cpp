@@ -36,6 +36,7 @@ Controller::Controller(QObject* parent)
     m_pingStartTimer.setInterval(subscription::kPingDelayMs);
     connect(&m_pingStartTimer, &QTimer::timeout, this, &Controller::pingAllServers);
 
+    settings::prepareStore();
     loadSettings();
     refreshProcesses();
 

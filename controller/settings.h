@@ -31,6 +31,9 @@ QString takeBootstrapToken();
 // Where the bootstrap store lives (native format), a store of its own beside the main one.
 QString bootstrapStoreLocation();
 
+// Platform part: makes the store owner-only before anything is written to it.
+void prepareStore();
+
 // "include" only for exactly "include"; any other stored text means "exclude".
 QString normalizedRouteMode(const QString& stored);
 

@@ -1,5 +1,7 @@
 #include "controller/settings.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -8,4 +10,20 @@ QString settings::bootstrapStoreLocation()
 {
     const QSettings mainStore;
     return QFileInfo(mainStore.fileName()).absolutePath() + QStringLiteral("/Bootstrap.conf");
+}
+
+void settings::prepareStore()
+{
+    const QString mainFile = QSettings().fileName();
+    const QString folder = QFileInfo(mainFile).absolutePath();
+    QDir().mkpath(folder);
+    QFile::setPermissions(folder,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    // QSettings replaces a file keeping its mode, so a file made owner-only here stays so.
+    for (const QString& path : {mainFile, bootstrapStoreLocation()}) {
+        QFile file(path);
+        if (!file.exists())
+            file.open(QIODevice::WriteOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
 }

@@ -5,3 +5,6 @@ QString settings::bootstrapStoreLocation()
 {
     return QStringLiteral("HKEY_CURRENT_USER\\Software\\OrvikVPN\\Bootstrap");
 }
+
+// The registry key is the user's own already.
+void settings::prepareStore() {}

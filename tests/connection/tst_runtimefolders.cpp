@@ -40,7 +40,7 @@ void RuntimeFoldersTest::sessionFoldersMatchThePattern()
         QTemporaryDir folder(runtimeFolderTemplate());
         QVERIFY(folder.isValid());
         QCOMPARE(QFileInfo(folder.path()).absolutePath(),
-                 QFileInfo(QDir::tempPath()).absoluteFilePath());
+                 QFileInfo(qEnvironmentVariable("XDG_RUNTIME_DIR")).absoluteFilePath());
         QVERIFY2(isRuntimeFolderName(QDir(folder.path()).dirName()), qPrintable(folder.path()));
     }
 }
