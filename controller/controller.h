@@ -161,6 +161,7 @@ private:
     bool m_connected = false;
     bool m_subscriptionLoading = false;
     QString m_subscriptionNotice;
+    bool m_keyringNoticeShown = false;
     QVariantList m_servers;
     QVariantList m_allProcesses;
     QStringList m_selectedProcesses;

@@ -171,8 +171,8 @@ bool checkTrojan(const QUrlQuery& query, const QString& transport, ServerProfile
     const bool tcp = transport.isEmpty() || transport == QLatin1String("tcp") ||
                      transport == QLatin1String("raw");
     const bool grpc = transport == QLatin1String("grpc");
-    if (profile.credential.isEmpty() || profile.sni.isEmpty() ||
-        profile.security != QLatin1String("tls") || (!tcp && !grpc))
+    if (profile.credential.isEmpty() || hasControlCharacter(profile.credential) ||
+        profile.sni.isEmpty() || profile.security != QLatin1String("tls") || (!tcp && !grpc))
         return refuse(error, QStringLiteral("Неподдерживаемый профиль Trojan"));
 
     if (!grpc) {
@@ -190,7 +190,7 @@ bool checkHysteria2(const QUrl& url, const QUrlQuery& query, const QString& host
     const QString password = url.password(QUrl::FullyDecoded);
     if (!password.isEmpty())
         profile.credential += QLatin1Char(':') + password;
-    if (profile.credential.isEmpty())
+    if (profile.credential.isEmpty() || hasControlCharacter(profile.credential))
         return refuse(error, QStringLiteral("В профиле Hysteria2 нет ключа"));
 
     profile.obfsPassword = queryValue(query, "obfs-password");
@@ -251,9 +251,7 @@ bool parseProfileUri(const QString& text, ServerProfile& out, QString* error)
     profile.fingerprint = queryValue(query, "fp");
     const QString transport = queryValue(query, "type");
 
-    if (hasControlCharacter(profile.sni) || hasControlCharacter(profile.fingerprint) ||
-        hasControlCharacter(profile.credential) ||
-        hasControlCharacter(url.password(QUrl::FullyDecoded)))
+    if (hasControlCharacter(profile.sni) || hasControlCharacter(profile.fingerprint))
         return refuse(error, QStringLiteral("Некорректный адрес сервера"));
 
     const QString scheme = url.scheme();
