@@ -131,6 +131,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_records;
     std::unique_ptr<QTemporaryDir> m_scratch;
     QByteArray m_tmpdir;
+    QByteArray m_runtime;
 
 private slots:
     void init();
@@ -157,6 +158,7 @@ private slots:
 void TestTunnelSession::init()
 {
     m_tmpdir = qgetenv("TMPDIR");
+    m_runtime = qgetenv("XDG_RUNTIME_DIR");
     m_records = std::make_unique<QTemporaryDir>();
     m_scratch = std::make_unique<QTemporaryDir>();
     standin::clearEnvironment();
@@ -171,6 +173,7 @@ void TestTunnelSession::cleanup()
         qunsetenv("TMPDIR");
     else
         qputenv("TMPDIR", m_tmpdir);
+    qputenv("XDG_RUNTIME_DIR", m_runtime);
     setAdapterSource({});
     m_records.reset();
     m_scratch.reset();
@@ -427,6 +430,8 @@ void TestTunnelSession::failure()
         setAdapterSource([] {
             return PhysicalAdapter{QString(), QString(), QStringLiteral("10.0.0.1")};
         });
+    if (faultVariable == "TMPDIR") // the temporary folder is only the second choice
+        qunsetenv("XDG_RUNTIME_DIR");
     if (!faultVariable.isEmpty())
         qputenv(faultVariable.constData(), faultValue);
     const ServerProfile profile = profileOfKind(kind, host);
