@@ -13,11 +13,23 @@
 #include <QIcon>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QPointer>
 #include <QQmlApplicationEngine>
 #include <QQuickStyle>
 #include <QQuickWindow>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QtQml>
+
+#include <cstdlib>
+
+namespace {
+
+// The controller of this run, for the exit() a platform plugin calls when it loses the display:
+// the stack below main() is then never unwound.
+QPointer<Controller> g_controllerAtExit;
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -51,13 +63,14 @@ int main(int argc, char* argv[])
     case InstanceClaim::Serving:
         break;
     }
-    // No other client of this user runs now, so a runtime folder left in the temporary folder
-    // belongs to a client that was killed; it still holds the profile's secrets. Where session
-    // folders have a place of their own, older releases' folders still lie in the temporary one.
-    removeStaleRuntimeFolders(QDir::tempPath());
-    if (const QString parent = runtimeFolderParent();
-        !parent.isEmpty() && QDir(parent) != QDir(QDir::tempPath()))
-        removeStaleRuntimeFolders(parent);
+    // No other client of this user runs now, so a runtime folder left behind belongs to a
+    // client that was killed; it may still hold the profile's secrets. Earlier versions kept
+    // them in the temporary folder.
+    const QString runtimeParent = runtimeFolderParent();
+    if (!runtimeParent.isEmpty())
+        removeStaleRuntimeFolders(runtimeParent);
+    if (runtimeParent.isEmpty() || QDir(runtimeParent) != QDir(QDir::tempPath()))
+        removeStaleRuntimeFolders(QDir::tempPath());
 
     // A stop signal that arrives while the window is still loading is served once the event
     // loop runs, and then ends the client the tray's way, like any later one.
@@ -104,9 +117,18 @@ int main(int argc, char* argv[])
 
     Tray tray(icon, window);
     trayForSignals = &tray;
+    // The tray dies before the handlers do; a late signal then ends the client plainly.
+    const auto forgetTray = qScopeGuard([&trayForSignals] { trayForSignals = nullptr; });
 
     if (controller) {
         QObject::connect(&app, &QCoreApplication::aboutToQuit, controller, &Controller::shutdown);
+        // exit() from the X11 plugin skips aboutToQuit; this stops the cores, removes the
+        // runtime folder and leaves a status file that no longer says connected.
+        g_controllerAtExit = controller;
+        std::atexit([] {
+            if (Controller* controller = g_controllerAtExit.data())
+                controller->shutdownAtExit();
+        });
         if (hasConnectSavedSwitch(QCoreApplication::arguments())) {
             auto* trigger =
                 new ConnectSavedTrigger([controller] { return !controller->servers().isEmpty(); },

@@ -7,6 +7,8 @@
 InstanceClaim claimSingleInstance(QLocalSocket& socket, QLocalServer& server)
 {
     const QString name = instanceServerName();
+    if (name.isEmpty())
+        return InstanceClaim::ListenFailed;
     InstanceStartLock lock;
 
     socket.connectToServer(name, QIODevice::ReadWrite);

@@ -36,6 +36,7 @@ Controller::Controller(QObject* parent)
     m_pingStartTimer.setInterval(subscription::kPingDelayMs);
     connect(&m_pingStartTimer, &QTimer::timeout, this, &Controller::pingAllServers);
 
+    settings::prepareStore();
     loadSettings();
     refreshProcesses();
 
@@ -116,6 +117,18 @@ void Controller::shutdown()
     m_session.stop();
     clearConnectionState();
     // Otherwise a client that quit while connected leaves a file that says it still is.
+    writeStatusFile();
+}
+
+void Controller::shutdownAtExit()
+{
+    // The window and the tray may sit on a display that is gone, and the event loop never
+    // runs again.
+    const QSignalBlocker blocker(this);
+    m_session.abandon();
+    m_connected = false;
+    m_connecting = false;
+    m_status = QStringLiteral("Отключено");
     writeStatusFile();
 }
 

@@ -98,6 +98,9 @@ public:
     Q_INVOKABLE void removeBypassDomain(const QString& domain);
     Q_INVOKABLE QString processIcon(const QString& name) const;
     Q_INVOKABLE void shutdown();
+    // shutdown() for a process inside exit(), on whatever thread called it: waits for nothing
+    // and emits nothing.
+    void shutdownAtExit();
 
     // Operations shared by the controller's parts; not visible to QML.
     void setStatus(const QString& text);
@@ -158,6 +161,7 @@ private:
     bool m_connected = false;
     bool m_subscriptionLoading = false;
     QString m_subscriptionNotice;
+    bool m_keyringNoticeShown = false;
     QVariantList m_servers;
     QVariantList m_allProcesses;
     QStringList m_selectedProcesses;

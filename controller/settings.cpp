@@ -37,15 +37,19 @@ void writeSelectedProfile(const QString& uri)
     store.setValue(settingskeys::selectedProfile, protectSecret(uri.toUtf8()));
 }
 
-QString takeBootstrapToken()
+QString readBootstrapToken()
+{
+    const QSettings store(bootstrapStoreLocation(), QSettings::NativeFormat);
+    return store.value(settingskeys::bootstrapToken).toString();
+}
+
+void eraseBootstrapToken()
 {
     if (!bootstrapStoreExists())
         return {};
     QSettings store(bootstrapStoreLocation(), QSettings::NativeFormat);
-    const QString token = store.value(settingskeys::bootstrapToken).toString();
     store.remove(settingskeys::bootstrapToken);
     store.sync();
-    return token;
 }
 
 QString normalizedRouteMode(const QString& stored)

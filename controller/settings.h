@@ -24,9 +24,11 @@ bool writeSecrets(const QList<QPair<QString, QByteArray>>& values);
 // without flushing: an unreadable selection simply reads as no selection next time.
 void writeSelectedProfile(const QString& uri);
 
-// The installer's one-time token: read, removed and flushed in one go, so it is consumed
-// exactly once whether or not it is used. Empty when there is none.
-QString takeBootstrapToken();
+// The installer's one-time token; empty when there is none.
+QString readBootstrapToken();
+
+// Removes the token and flushes: once its link is stored, or when it can never be used.
+void eraseBootstrapToken();
 
 // Where the bootstrap store lives (native format), a store of its own beside the main one.
 QString bootstrapStoreLocation();
@@ -34,6 +36,9 @@ QString bootstrapStoreLocation();
 // Whether the installer left a bootstrap store at all. Checked without opening it: a native
 // store opened for reading on Windows creates its registry key.
 bool bootstrapStoreExists();
+
+// Platform part: makes the store owner-only before anything is written to it.
+void prepareStore();
 
 // "include" only for exactly "include"; any other stored text means "exclude".
 QString normalizedRouteMode(const QString& stored);

@@ -1,5 +1,7 @@
 #include "controller/settings.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -13,4 +15,22 @@ QString settings::bootstrapStoreLocation()
 bool settings::bootstrapStoreExists()
 {
     return QFileInfo::exists(bootstrapStoreLocation());
+}
+
+void settings::prepareStore()
+{
+    const QString mainFile = QSettings().fileName();
+    const QString folder = QFileInfo(mainFile).absolutePath();
+    QDir().mkpath(folder);
+    QFile::setPermissions(folder,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    // QSettings replaces a file keeping its mode, so a file made owner-only here stays so.
+    // The installer's store is only tightened: an empty one made here would stand for nothing.
+    QFile file(mainFile);
+    if (!file.exists())
+        file.open(QIODevice::WriteOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (bootstrapStoreExists())
+        QFile::setPermissions(bootstrapStoreLocation(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }

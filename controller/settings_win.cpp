@@ -18,3 +18,6 @@ bool settings::bootstrapStoreExists()
 {
     return win32::currentUserKeyExists(kBootstrapKey);
 }
+
+// The registry key is the user's own already.
+void settings::prepareStore() {}

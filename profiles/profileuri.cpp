@@ -1,5 +1,7 @@
 #include "profiles/profileuri.h"
 
+#include <algorithm>
+
 #include <QRegularExpression>
 #include <QUrl>
 #include <QUrlQuery>
@@ -15,9 +17,27 @@ bool refuse(QString* error, const QString& message)
     return false;
 }
 
-bool hasLineBreak(const QString& text)
+// A CR or LF in a header value would split the header; no control character belongs in any
+// value that reaches a core's document.
+bool hasControlCharacter(const QString& text)
 {
-    return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
+    return std::any_of(text.cbegin(), text.cend(),
+                       [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+
+// Control characters and bidirectional overrides in a name could fake or reorder the text
+// shown around it.
+QString displayName(const QString& text)
+{
+    QString result;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool bidi = (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069) ||
+                          u == 0x200E || u == 0x200F || u == 0x061C;
+        if (!bidi && c.category() != QChar::Other_Control)
+            result += c;
+    }
+    return result.trimmed();
 }
 
 // Both patterns must cover the whole value: with a plain "$" a trailing line feed would
@@ -50,8 +70,8 @@ bool checkGrpc(const QUrlQuery& query, ServerProfile& profile, QString* error)
 {
     profile.serviceName = queryValue(query, "serviceName");
     profile.authority = queryValue(query, "authority");
-    if (profile.serviceName.isEmpty() || hasLineBreak(profile.serviceName) ||
-        hasLineBreak(profile.authority))
+    if (profile.serviceName.isEmpty() || hasControlCharacter(profile.serviceName) ||
+        hasControlCharacter(profile.authority))
         return refuse(error, QStringLiteral("Некорректное имя gRPC-сервиса"));
 
     const QString mode = queryValue(query, "mode");
@@ -73,11 +93,13 @@ bool checkWebSocketOrXhttp(const QUrlQuery& query, ServerProfile& profile, QStri
     profile.hostHeader = queryValue(query, "host");
     if (profile.hostHeader.isEmpty())
         profile.hostHeader = profile.sni;
+    if (hasControlCharacter(profile.hostHeader))
+        return refuse(error, QStringLiteral("Некорректный путь транспорта"));
 
     profile.path = queryValue(query, "path");
     if (profile.path.isEmpty())
         profile.path = QStringLiteral("/");
-    if (!profile.path.startsWith(QLatin1Char('/')) || hasLineBreak(profile.path))
+    if (!profile.path.startsWith(QLatin1Char('/')) || hasControlCharacter(profile.path))
         return refuse(error, QStringLiteral("Некорректный путь транспорта"));
 
     profile.xhttpMode = queryValue(query, "mode");
@@ -149,8 +171,8 @@ bool checkTrojan(const QUrlQuery& query, const QString& transport, ServerProfile
     const bool tcp = transport.isEmpty() || transport == QLatin1String("tcp") ||
                      transport == QLatin1String("raw");
     const bool grpc = transport == QLatin1String("grpc");
-    if (profile.credential.isEmpty() || profile.sni.isEmpty() ||
-        profile.security != QLatin1String("tls") || (!tcp && !grpc))
+    if (profile.credential.isEmpty() || hasControlCharacter(profile.credential) ||
+        profile.sni.isEmpty() || profile.security != QLatin1String("tls") || (!tcp && !grpc))
         return refuse(error, QStringLiteral("Неподдерживаемый профиль Trojan"));
 
     if (!grpc) {
@@ -168,12 +190,13 @@ bool checkHysteria2(const QUrl& url, const QUrlQuery& query, const QString& host
     const QString password = url.password(QUrl::FullyDecoded);
     if (!password.isEmpty())
         profile.credential += QLatin1Char(':') + password;
-    if (profile.credential.isEmpty())
+    if (profile.credential.isEmpty() || hasControlCharacter(profile.credential))
         return refuse(error, QStringLiteral("В профиле Hysteria2 нет ключа"));
 
     profile.obfsPassword = queryValue(query, "obfs-password");
     const QString obfs = queryValue(query, "obfs");
-    if (!obfs.isEmpty() && obfs != QLatin1String("salamander"))
+    if ((!obfs.isEmpty() && obfs != QLatin1String("salamander")) ||
+        hasControlCharacter(profile.obfsPassword))
         return refuse(error, QStringLiteral("Неподдерживаемая маскировка Hysteria2"));
 
     if (profile.sni.isEmpty())
@@ -228,6 +251,9 @@ bool parseProfileUri(const QString& text, ServerProfile& out, QString* error)
     profile.fingerprint = queryValue(query, "fp");
     const QString transport = queryValue(query, "type");
 
+    if (hasControlCharacter(profile.sni) || hasControlCharacter(profile.fingerprint))
+        return refuse(error, QStringLiteral("Некорректный адрес сервера"));
+
     const QString scheme = url.scheme();
     bool accepted = false;
     if (scheme == QLatin1String("vless"))
@@ -244,7 +270,7 @@ bool parseProfileUri(const QString& text, ServerProfile& out, QString* error)
     profile.uri = trimmed;
     profile.host = host;
     profile.port = port;
-    profile.name = url.fragment(QUrl::FullyDecoded);
+    profile.name = displayName(url.fragment(QUrl::FullyDecoded));
     if (profile.name.isEmpty())
         profile.name = host;
     if (error)

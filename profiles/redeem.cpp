@@ -71,6 +71,11 @@ void Controller::redeemBootstrapToken(const QString& token, int hostIndex)
     QNetworkReply* reply = manager->post(redeem::request(host), token.toLatin1());
     setStatus(hostIndex == 0 ? QStringLiteral("Добавление подписки...")
                              : QStringLiteral("Проверка запасного адреса..."));
+    connect(reply, &QNetworkReply::readyRead, reply, [reply] {
+        // Nothing reads before the end, so this is everything received so far.
+        if (reply->bytesAvailable() > redeem::kReplyLimit)
+            reply->abort();
+    });
     connect(reply, &QNetworkReply::finished, this, [this, reply, manager, token, hostIndex, host] {
         onRedeemReply(reply, manager, token, hostIndex, host);
     });
@@ -79,11 +84,18 @@ void Controller::redeemBootstrapToken(const QString& token, int hostIndex)
 void Controller::onRedeemReply(QNetworkReply* reply, QNetworkAccessManager* manager,
                                const QString& token, int hostIndex, const QString& host)
 {
-    const QString link = redeem::subscriptionUrlFromReply(reply->readAll());
+    // An abort from the size guard must not be handled twice.
+    if (reply->property("done").toBool())
+        return;
+    reply->setProperty("done", true);
+    // An aborted reply is closed and has nothing left to read.
+    const QString link =
+        redeem::subscriptionUrlFromReply(reply->isOpen() ? reply->readAll() : QByteArray());
     if (reply->error() == QNetworkReply::NoError && redeem::isAcceptableLink(link, host)) {
         // Stored before the download, so a failed download is retried from the link at the
-        // next start: the token is gone by then. A protection failure stores nothing.
-        settings::writeSecrets({{settingskeys::subscription, link.toUtf8()}});
+        // next start. A protection failure stores nothing and keeps the token for that start.
+        if (settings::writeSecrets({{settingskeys::subscription, link.toUtf8()}}))
+            settings::eraseBootstrapToken();
         importSubscription(link);
     } else if (hostIndex + 1 < redeem::apiHosts().size()) {
         redeemBootstrapToken(token, hostIndex + 1);

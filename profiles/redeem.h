@@ -11,6 +11,9 @@ namespace redeem {
 // The service's API hosts in the order they are asked: primary, then fallback.
 const QStringList& apiHosts();
 
+// A reply holding more than this is aborted while it is read: the answer is one short link.
+inline constexpr qint64 kReplyLimit = 65536;
+
 // Exactly 48 lower-case hexadecimal digits; anything else is not sent anywhere.
 bool isBootstrapToken(const QString& token);
 

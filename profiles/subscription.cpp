@@ -11,6 +11,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSet>
+#include <QTimer>
 
 namespace subscription {
 
@@ -108,6 +109,7 @@ void Controller::importSubscription(const QString& url)
         if (reply->bytesAvailable() > subscription::kBodyLimit)
             reply->abort();
     });
+    QTimer::singleShot(subscription::kDownloadDeadlineMs, reply, [reply] { reply->abort(); });
     connect(reply, &QNetworkReply::finished, this,
             [this, reply, manager, link] { onSubscriptionReply(reply, manager, link); });
 }
@@ -131,8 +133,14 @@ void Controller::onSubscriptionReply(QNetworkReply* reply, QNetworkAccessManager
     } else if (applySubscriptionBody(body, false)) {
         // Only a link that produced a list replaces the stored one; the body is kept exactly
         // as received. Nothing is written unless both could be protected.
-        settings::writeSecrets({{settingskeys::subscription, link.toEncoded(QUrl::FullyEncoded)},
-                                {settingskeys::subscriptionCache, body}});
+        if (!settings::writeSecrets(
+                {{settingskeys::subscription, link.toEncoded(QUrl::FullyEncoded)},
+                 {settingskeys::subscriptionCache, body}}) &&
+            !m_keyringNoticeShown) {
+            m_keyringNoticeShown = true;
+            m_subscriptionNotice = QStringLiteral("Ссылка на подписку не будет запомнена: "
+                                                  "системное хранилище ключей недоступно.");
+        }
         if (!m_session.isRunning())
             setStatus(QStringLiteral("Готово"));
         m_pingStartTimer.start();
@@ -156,8 +164,11 @@ void Controller::refreshSubscription()
 void Controller::loadSavedSubscription()
 {
     const QByteArray link = settings::readSecret(settingskeys::subscription);
-    // Consumed on every start, used or not, so a token is never sent twice.
-    const QString token = settings::takeBootstrapToken();
+    // Kept until its link is stored: without a keyring the link is not remembered, and the
+    // token is then the only way back to the subscription at the next start.
+    const QString token = settings::readBootstrapToken();
+    if (!token.isEmpty() && (!link.isEmpty() || !redeem::isBootstrapToken(token)))
+        settings::eraseBootstrapToken();
     // Last run's list is on screen before any request leaves the machine.
     const QByteArray cache = settings::readSecret(settingskeys::subscriptionCache);
     if (!cache.isEmpty())

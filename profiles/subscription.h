@@ -15,6 +15,9 @@ namespace subscription {
 inline constexpr int kTransferTimeoutMs = 15000;
 // A reply holding more than this is aborted: no real subscription comes near it.
 inline constexpr qint64 kBodyLimit = 1048576;
+// A server that sends a byte now and then never trips the transfer timeout; this ends the
+// download as if it had.
+inline constexpr int kDownloadDeadlineMs = 60000;
 // Latency checks start this long after a downloaded list is installed.
 inline constexpr int kPingDelayMs = 80;
 

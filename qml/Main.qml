@@ -269,6 +269,7 @@ ApplicationWindow {
         }
 
         Label {
+            textFormat: Text.PlainText
             anchors.centerIn: parent
             visible: !flag.known
             text: flag.code
@@ -529,6 +530,7 @@ ApplicationWindow {
 
                     Label {
                         objectName: "stateDetail"
+                        textFormat: Text.PlainText
                         Layout.fillWidth: true
                         text: vpn.connecting ? "Это займёт несколько секунд"
                                              : vpn.hasError ? "Повторите попытку или смените сервер"
@@ -798,6 +800,7 @@ ApplicationWindow {
 
                             Label {
                                 id: locationName
+                                textFormat: Text.PlainText
                                 width: Math.min(implicitWidth,
                                                 parent.width - (selectedBadge.visible ? selectedBadge.implicitWidth + 8 : 0))
                                 text: location.modelData.name
@@ -822,6 +825,7 @@ ApplicationWindow {
                         }
 
                         Label {
+                            textFormat: Text.PlainText
                             Layout.fillWidth: true
                             text: location.modelData.protocol + " · " + location.modelData.endpoint
                             color: colors.muted
@@ -844,11 +848,23 @@ ApplicationWindow {
                         Accessible.name: text
                         onClicked: vpn.pingServer(location.index)
 
-                        ToolTip.visible: hovered
-                        ToolTip.delay: 500
-                        ToolTip.text: location.modelData.checkError
-                                      ? location.modelData.checkError
-                                      : "Время HTTPS-запроса через этот VPN, включая TLS. Это не ICMP-пинг."
+                        // A check error quotes the core, so the tip shows it as plain text.
+                        ToolTip {
+                            id: checkTip
+                            objectName: "checkTip"
+                            visible: latency.hovered
+                            delay: 500
+                            text: location.modelData.checkError
+                                  ? location.modelData.checkError
+                                  : "Время HTTPS-запроса через этот VPN, включая TLS. Это не ICMP-пинг."
+                            contentItem: Text {
+                                text: checkTip.text
+                                textFormat: Text.PlainText
+                                font: checkTip.font
+                                color: checkTip.palette.toolTipText
+                                wrapMode: Text.Wrap
+                            }
+                        }
 
                         background: Rectangle {
                             radius: 10
@@ -858,6 +874,7 @@ ApplicationWindow {
                         }
 
                         contentItem: Label {
+                            textFormat: Text.PlainText
                             text: latency.text
                             color: latency.measured ? colors.accent : colors.muted
                             font.pixelSize: 9
@@ -902,6 +919,7 @@ ApplicationWindow {
 
             Label {
                 objectName: "footerNotice"
+                textFormat: Text.PlainText
                 Layout.fillWidth: true
                 visible: vpn.hasError || vpn.busy
                 text: vpn.subscriptionNotice + (vpn.hasError ? "\n" + vpn.status : "")
@@ -1010,6 +1028,8 @@ ApplicationWindow {
 
                     objectName: "subscriptionUrl"
                     Layout.fillWidth: true
+                    // The link is the user's credential: kept out of input-method history.
+                    inputMethodHints: Qt.ImhSensitiveData | Qt.ImhNoPredictiveText
                     placeholderText: "https://" + window.cabinetHost + "/s/.../"
                     Accessible.name: "HTTPS-ссылка подписки"
                     onAccepted: {
@@ -1037,6 +1057,7 @@ ApplicationWindow {
 
                 Label {
                     objectName: "popupNotice"
+                    textFormat: Text.PlainText
                     Layout.fillWidth: true
                     text: vpn.subscriptionNotice + (vpn.hasError ? "\n" + vpn.status : "")
                     color: vpn.hasError ? colors.danger : colors.muted
@@ -1196,6 +1217,7 @@ ApplicationWindow {
 
                 Label {
                     objectName: "domainError"
+                    textFormat: Text.PlainText
                     Layout.fillWidth: true
                     visible: vpn.bypassDomainError.length > 0
                     text: vpn.bypassDomainError
@@ -1241,6 +1263,7 @@ ApplicationWindow {
                                 spacing: 4
 
                                 Label {
+                                    textFormat: Text.PlainText
                                     Layout.fillWidth: true
                                     text: rule.modelData.domain
                                     color: colors.text
@@ -1482,6 +1505,7 @@ ApplicationWindow {
                                 spacing: 4
 
                                 Label {
+                                    textFormat: Text.PlainText
                                     Layout.fillWidth: true
                                     text: process.modelData.name + "  ·  " + process.modelData.pid
                                     color: colors.text
@@ -1490,6 +1514,7 @@ ApplicationWindow {
                                 }
 
                                 Label {
+                                    textFormat: Text.PlainText
                                     Layout.fillWidth: true
                                     text: process.modelData.path ? process.modelData.path : "Системный процесс"
                                     color: colors.muted

@@ -3,7 +3,7 @@
 #include <QString>
 
 // A session keeps its core documents, which carry the profile's secrets, in a private
-// folder in the temporary folder: this prefix and six random letters or digits.
+// folder in runtimeFolderParent(): this prefix and six random letters or digits.
 inline constexpr char kRuntimeFolderPrefix[] = "OrvikVPN-runtime-";
 
 // runtimeFolderParent() + "/OrvikVPN-runtime-XXXXXX", the template a session's folder is made
@@ -11,8 +11,9 @@ inline constexpr char kRuntimeFolderPrefix[] = "OrvikVPN-runtime-";
 QString runtimeFolderTemplate();
 
 // Platform part: the folder that session folders are made in, prepared and checked on every
-// call, or empty when it cannot be made safe. Linux: the temporary folder. Windows: a folder
-// under %ProgramData% that only Administrators and SYSTEM can open.
+// call, or empty when it cannot be made safe. Linux: $XDG_RUNTIME_DIR when it is this user's
+// private folder (kept in memory), else the temporary folder. Windows: a folder under
+// %ProgramData% that only Administrators and SYSTEM can open.
 QString runtimeFolderParent();
 
 // True for a name a session's folder can have.

@@ -1,3 +1,4 @@
+#include "session/runtimefolders_linux.h"
 #include "session/runtimefolders.h"
 
 #include <QDir>
@@ -15,7 +16,23 @@ bool isOwnRealFolder(const QString& path)
     return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid();
 }
 
+bool isPrivateFolder(const QString& path)
+{
+    struct stat info = {};
+    if (path.isEmpty() || ::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return false;
+    return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & 077) == 0;
+}
+
+QString privateRuntimeDir()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return isPrivateFolder(runtime) ? QDir::cleanPath(runtime) : QString();
+}
+
 QString runtimeFolderParent()
 {
-    return QDir::tempPath();
+    // The documents hold passwords: memory beats /tmp, which Debian keeps on disk.
+    const QString runtime = privateRuntimeDir();
+    return runtime.isEmpty() ? QDir::tempPath() : runtime;
 }

@@ -104,6 +104,7 @@ void TunnelSession::setUpProcess(QProcess& process)
     connect(&process, &QProcess::finished, this, [this, &process] {
         // The core's last words belong in the message.
         captureCoreOutput(process);
+        flushCoreOutput(m_coreLog, outputStream(process), m_profile);
         if (m_running && !m_stopping)
             fail(QStringLiteral("VPN-ядро остановилось. ") + m_coreLog);
     });
@@ -116,7 +117,12 @@ bool TunnelSession::needsXray() const
 
 void TunnelSession::captureCoreOutput(QProcess& process)
 {
-    appendCoreOutput(m_coreLog, process.readAllStandardOutput(), m_profile);
+    appendCoreOutput(m_coreLog, outputStream(process), process.readAllStandardOutput(), m_profile);
+}
+
+CoreOutputStream& TunnelSession::outputStream(const QProcess& process)
+{
+    return &process == &m_xrayProcess ? m_xrayOutput : m_singBoxOutput;
 }
 
 void TunnelSession::start(const ServerProfile& profile, const TunnelOptions& options)
@@ -127,6 +133,8 @@ void TunnelSession::start(const ServerProfile& profile, const TunnelOptions& opt
     m_running = true;
     m_stopping = false;
     m_coreLog.clear();
+    m_xrayOutput = CoreOutputStream();
+    m_singBoxOutput = CoreOutputStream();
     const quint32 generation = ++m_generation;
 
     m_adapter = selectPhysicalAdapter();
@@ -249,6 +257,9 @@ void TunnelSession::poll()
         if (connected && m_running && !m_readyEmitted) {
             m_readyEmitted = true;
             m_pollTimer.stop();
+            // The cores read their documents only at start; the passwords in them need not
+            // wait on disk for a crash to leave them behind.
+            removeCoreDocuments();
             emit ready(m_socksPort);
         }
     };
@@ -256,6 +267,14 @@ void TunnelSession::poll()
     connect(probe, &QTcpSocket::errorOccurred, this, [finish] { finish(false); });
     QTimer::singleShot(kProbeLimitMs, probe, [finish] { finish(false); });
     probe->connectToHost(QHostAddress(QHostAddress::LocalHost), m_socksPort, QIODevice::ReadWrite);
+}
+
+void TunnelSession::removeCoreDocuments()
+{
+    if (!m_runtimeDir)
+        return;
+    QFile::remove(m_runtimeDir->filePath(QStringLiteral("xray.json")));
+    QFile::remove(m_runtimeDir->filePath(QStringLiteral("sing-box.json")));
 }
 
 void TunnelSession::fail(const QString& message)
@@ -283,4 +302,13 @@ void TunnelSession::stop()
     m_readyEmitted = false;
     if (wasRunning)
         emit stopped();
+}
+
+void TunnelSession::abandon()
+{
+    m_running = false;
+    m_stopping = true;
+    m_singBoxProcess.kill();
+    m_xrayProcess.kill();
+    m_runtimeDir.reset();
 }

@@ -3,6 +3,7 @@
 #include "config/adapter.h"
 #include "profiles/serverprofile.h"
 #include "session/corejob.h"
+#include "session/redaction.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -42,6 +43,9 @@ public:
 
     void start(const ServerProfile& profile, const TunnelOptions& options);
     void stop();
+    // For a process that is ending without its event loop: kills the cores and removes the
+    // runtime folder, waiting for nothing and emitting nothing.
+    void abandon();
 
     bool isRunning() const { return m_running; }
     quint16 socksPort() const { return m_socksPort; }
@@ -57,8 +61,10 @@ private:
     void setUpProcess(QProcess& process);
     void launch(const QString& serverAddress, const TunnelOptions& options);
     void poll();
+    void removeCoreDocuments();
     void fail(const QString& message);
     void captureCoreOutput(QProcess& process);
+    CoreOutputStream& outputStream(const QProcess& process);
 
     QString m_appDir;
     ServerProfile m_profile;
@@ -69,6 +75,8 @@ private:
     QElapsedTimer m_startClock;
     std::unique_ptr<QTemporaryDir> m_runtimeDir;
     QString m_coreLog;
+    CoreOutputStream m_xrayOutput;
+    CoreOutputStream m_singBoxOutput;
     quint16 m_socksPort = 0;
     bool m_running = false;
     bool m_stopping = false;

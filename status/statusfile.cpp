@@ -44,10 +44,16 @@ QString statusFilePath()
 
 bool saveStatusFile(const QString& path, const QJsonObject& document)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    // Server names, endpoints and the last error are the user's business alone.
+    const QString folder = QFileInfo(path).absolutePath();
+    QDir().mkpath(folder);
+    QFile::setPermissions(folder,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
+    // Set on the new file before it replaces the old one.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     file.write(QJsonDocument(document).toJson(QJsonDocument::Indented));
     return file.commit();
 }

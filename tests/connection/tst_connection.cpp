@@ -1201,10 +1201,8 @@ void ConnectionTest::noSecretInClearWhileConnected()
 
     const QString runtimeFolder =
         QFileInfo(standin::readStarts(records()).constLast().configPath).absolutePath();
+    // The runtime folder is under the home searched below: its documents are gone by now.
     QVERIFY(QFileInfo(runtimeFolder).isDir());
-    QVERIFY2(!runtimeFolder.startsWith(testenv::home()), qPrintable(runtimeFolder));
-    QCOMPARE(QDir(runtimeFolder).entryList(QDir::Files, QDir::Name),
-             (QStringList{"sing-box.json", "xray.json"}));
 
     QList<QByteArray> needles = testenv::linkSecrets(link(path));
     for (const QString& uri : uris) {

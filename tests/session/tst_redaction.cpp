@@ -30,6 +30,15 @@ ServerProfile hysteriaProfile()
     return profile;
 }
 
+ServerProfile profileWith(ProfileKind kind, const QString& credential, const QString& shortId = {})
+{
+    ServerProfile profile;
+    profile.kind = kind;
+    profile.credential = credential;
+    profile.shortId = shortId;
+    return profile;
+}
+
 } // namespace
 
 class TestRedaction : public QObject
@@ -42,6 +51,7 @@ private slots:
     void coreLogKeepsTheLast4000Characters();
     void coreLogRedactsEachChunk();
     void coreLogDecodesInvalidUtf8AsReplacement();
+    void coreLogHidesASecretSplitAcrossReads();
 };
 
 void TestRedaction::redact_data()
@@ -68,9 +78,28 @@ void TestRedaction::redact_data()
     QTest::newRow("public key and short id")
         << QStringLiteral("pbk=SbVKOEMjK0sIlbwg4akyBg5mL5KZwwB-ed4eEE7YnRc sid=6ba85179") << reality
         << QStringLiteral("pbk=[скрыто] sid=[скрыто]");
-    QTest::newRow("case-sensitive")
-        << QStringLiteral("0F8E6E1C-1A4B-4C4E-9D4E-2B1F6A3C5D7E") << reality
-        << QStringLiteral("0F8E6E1C-1A4B-4C4E-9D4E-2B1F6A3C5D7E");
+    // Forms the client hands to a core, or a core prints back.
+    const ServerProfile braced = profileWith(
+        ProfileKind::VlessTcp, QStringLiteral("{0F8E6E1C-1A4B-4C4E-9D4E-2B1F6A3C5D7E}"));
+    const ServerProfile trojan =
+        profileWith(ProfileKind::TrojanTcp, QStringLiteral("pa\"ss\\wörd<1>"));
+    const ServerProfile hysteria =
+        profileWith(ProfileKind::Hysteria2, QStringLiteral("alice:s3cr3t-pass"));
+    const ServerProfile shortId =
+        profileWith(ProfileKind::VlessTcp, QString(), QStringLiteral("ab"));
+    // clang-format off
+    QTest::newRow("braced id printed bare") << QStringLiteral("id 0F8E6E1C-1A4B-4C4E-9D4E-2B1F6A3C5D7E bad") << braced << QStringLiteral("id [скрыто] bad");
+    QTest::newRow("id in other case") << QStringLiteral("id 0F8E6E1C-1A4B-4C4E-9D4E-2B1F6A3C5D7E") << reality << QStringLiteral("id [скрыто]");
+    QTest::newRow("braced id in lower case") << QStringLiteral("{0f8e6e1c-1a4b-4c4e-9d4e-2b1f6a3c5d7e}") << braced << QStringLiteral("[скрыто]");
+    QTest::newRow("JSON-escaped password") << QStringLiteral("\"password\":\"pa\\\"ss\\\\wörd<1>\"") << trojan << QStringLiteral("\"password\":\"[скрыто]\"");
+    QTest::newRow("Go JSON-escaped password") << QStringLiteral("pa\\\"ss\\\\wörd\\u003c1\\u003e") << trojan << kHidden;
+    QTest::newRow("ASCII JSON-escaped password") << QStringLiteral("pa\\\"ss\\\\w\\u00F6rd\\u003C1\\u003E") << trojan << kHidden;
+    QTest::newRow("percent-encoded password") << QStringLiteral("x=pa%22ss%5cw%C3%B6rd%3C1%3E") << trojan << QStringLiteral("x=[скрыто]");
+    QTest::newRow("hysteria2 password alone") << QStringLiteral("auth s3cr3t-pass") << hysteria << QStringLiteral("auth [скрыто]");
+    QTest::newRow("hysteria2 user alone, a short whole token") << QStringLiteral("user alice, malice") << hysteria << QStringLiteral("user [скрыто], malice");
+    QTest::newRow("short id inside words stays") << QStringLiteral("tab stable") << shortId << QStringLiteral("tab stable");
+    QTest::newRow("short id as a token") << QStringLiteral("sid=AB, ab.") << shortId << QStringLiteral("sid=[скрыто], [скрыто].");
+    // clang-format on
     QTest::newRow("empty fields replace nothing")
         << QStringLiteral("plain text") << empty << QStringLiteral("plain text");
 
@@ -127,11 +156,12 @@ void TestRedaction::redact()
 void TestRedaction::coreLogKeepsTheLast4000Characters()
 {
     QString coreLog;
+    CoreOutputStream stream;
     QString everything;
     for (int chunk = 0; chunk < 10; ++chunk) {
         const QByteArray bytes = QByteArray(1000, char('a' + chunk));
         everything += QString::fromLatin1(bytes);
-        appendCoreOutput(coreLog, bytes, ServerProfile());
+        appendCoreOutput(coreLog, stream, bytes, ServerProfile());
     }
     QCOMPARE(coreLog.size(), kCoreLogLimit);
     QCOMPARE(coreLog, everything.right(4000));
@@ -147,13 +177,15 @@ void TestRedaction::coreLogRedactsEachChunk()
 {
     const ServerProfile profile = realityProfile();
     QString coreLog;
-    appendCoreOutput(
-        coreLog, "\x1b[31mauth failed for 0f8e6e1c-1a4b-4c4e-9d4e-2b1f6a3c5d7e\x1b[0m\n", profile);
-    appendCoreOutput(coreLog, "fetching https://sub.example.com/s/abc\n", profile);
+    CoreOutputStream stream;
+    appendCoreOutput(coreLog, stream,
+                     "\x1b[31mauth failed for 0f8e6e1c-1a4b-4c4e-9d4e-2b1f6a3c5d7e\x1b[0m\n",
+                     profile);
+    appendCoreOutput(coreLog, stream, "fetching https://sub.example.com/s/abc\n", profile);
     QCOMPARE(coreLog, QStringLiteral("auth failed for [скрыто]\nfetching [подписка]\n"));
 
     // A chunk longer than a failure text contributes only its redacted last 3000 characters.
-    appendCoreOutput(coreLog, QByteArray(5000, 'q'), profile);
+    appendCoreOutput(coreLog, stream, QByteArray(5000, 'q'), profile);
     QCOMPARE(coreLog, QStringLiteral("auth failed for [скрыто]\nfetching [подписка]\n") +
                           QString(3000, QLatin1Char('q')));
 }
@@ -161,10 +193,32 @@ void TestRedaction::coreLogRedactsEachChunk()
 void TestRedaction::coreLogDecodesInvalidUtf8AsReplacement()
 {
     QString coreLog;
-    appendCoreOutput(coreLog, QByteArray("ok \xff\xfe end"), ServerProfile());
+    CoreOutputStream stream;
+    appendCoreOutput(coreLog, stream, QByteArray("ok \xff\xfe end"), ServerProfile());
     QVERIFY(coreLog.startsWith(QStringLiteral("ok ")));
     QVERIFY(coreLog.endsWith(QStringLiteral(" end")));
     QVERIFY(coreLog.contains(QChar::ReplacementCharacter));
+}
+
+void TestRedaction::coreLogHidesASecretSplitAcrossReads()
+{
+    const ServerProfile profile =
+        profileWith(ProfileKind::TrojanTcp, QStringLiteral("пароль-секрет"));
+    const QByteArray line = QStringLiteral("auth пароль-секрет failed\n").toUtf8();
+    // Every cut, also inside a two-byte letter.
+    for (qsizetype cut = 1; cut < line.size(); ++cut) {
+        QString coreLog;
+        CoreOutputStream stream;
+        appendCoreOutput(coreLog, stream, line.left(cut), profile);
+        appendCoreOutput(coreLog, stream, line.mid(cut), profile);
+        QCOMPARE(coreLog, QStringLiteral("auth [скрыто] failed\n"));
+    }
+    // What a core left unfinished is handed on when it ends.
+    QString coreLog;
+    CoreOutputStream stream;
+    appendCoreOutput(coreLog, stream, "last words: пар", profile);
+    flushCoreOutput(coreLog, stream, profile);
+    QCOMPARE(coreLog, QStringLiteral("last words: пар"));
 }
 
 ORVIK_TEST_MAIN(TestRedaction, QCoreApplication)

@@ -10,10 +10,13 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QScopeGuard>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
+#include <sys/stat.h>
 #include <thread>
 
 class ControllerTestAccess
@@ -166,13 +169,25 @@ void StatusFileTest::emptyListGivesEmptyProfiles()
 
 void StatusFileTest::missingFolderIsCreated()
 {
+    // Both files name the user's servers: owner-only whatever the umask says.
+    const QString settingsFile = QSettings().fileName();
     const QString folder = QFileInfo(statusFilePath()).absolutePath();
-    QVERIFY(QDir(folder).removeRecursively());
+    for (const QString& path : {folder, QFileInfo(settingsFile).absolutePath()})
+        QVERIFY(QDir(path).removeRecursively());
     QVERIFY(!QFileInfo::exists(folder));
+    const mode_t previousMask = ::umask(022);
+    const auto restoreMask = qScopeGuard([previousMask] { ::umask(previousMask); });
     Controller controller;
     emit controller.serversChanged();
-    QVERIFY(QFileInfo::exists(statusFilePath()));
+    QSettings().setValue(QStringLiteral("processRouteMode"), QStringLiteral("include"));
     QCOMPARE(readDocument(statusFilePath()).size(), 8);
+    for (const QString& path : {statusFilePath(), settingsFile}) {
+        struct stat info = {};
+        QCOMPARE(::stat(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, 0700u);
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, 0600u);
+    }
 }
 
 void StatusFileTest::readerNeverSeesAHalfWrittenFile()

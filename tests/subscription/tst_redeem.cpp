@@ -210,6 +210,13 @@ void RedeemTest::tokenIsRedeemedAtStartup_data()
     QTest::newRow("primary's link on the fallback host: refused, fallback asked")
         << true << linkAnswer(onFallback) << linkAnswer(onFallback)
         << QStringList{kAdding, kFallback, kReady} << onFallback << 1;
+    QTest::newRow("primary's answer over 64 KiB: refused, fallback asked")
+        << true
+        << HttpsTestResponse{200, {},
+                             QJsonDocument(QJsonObject{{"subscription_url", onPrimary},
+                                                       {"pad", QString(65536, u'x')}})
+                                 .toJson()}
+        << linkAnswer(onFallback) << QStringList{kAdding, kFallback, kReady} << onFallback << 1;
     QTest::newRow("primary unreachable: fallback asked")
         << false << unused << linkAnswer(onFallback) << QStringList{kAdding, kFallback, kReady}
         << onFallback << 1;
@@ -258,8 +265,9 @@ void RedeemTest::tokenIsRedeemedAtStartup()
     QTest::qWait(100);
     QCOMPARE(seen, statuses);
 
-    // The token left the machine exactly once per host asked, as the bare body.
-    QCOMPARE(settings::takeBootstrapToken(), QString());
+    // The token left the machine exactly once per host asked, as the bare body, and is kept
+    // until a link is stored.
+    QCOMPARE(settings::readBootstrapToken(), storedLink.isEmpty() ? kToken : QString());
     const QList<HttpsTestRequest> primaryPosts = requestsFor(*m_primary, "POST");
     const QList<HttpsTestRequest> fallbackPosts = requestsFor(*m_fallback, "POST");
     QCOMPARE(primaryPosts.size(), primaryReachable ? 1 : 0);
