@@ -39,6 +39,8 @@ void writeSelectedProfile(const QString& uri)
 
 QString readBootstrapToken()
 {
+    if (!bootstrapStoreExists())
+        return {};
     const QSettings store(bootstrapStoreLocation(), QSettings::NativeFormat);
     return store.value(settingskeys::bootstrapToken).toString();
 }
@@ -46,7 +48,7 @@ QString readBootstrapToken()
 void eraseBootstrapToken()
 {
     if (!bootstrapStoreExists())
-        return {};
+        return;
     QSettings store(bootstrapStoreLocation(), QSettings::NativeFormat);
     store.remove(settingskeys::bootstrapToken);
     store.sync();

@@ -1,6 +1,5 @@
 #include "app/connectsaved.h"
 #include "app/singleinstance.h"
-#include "session/runtimefolders_linux.h"
 #include "tests/support/testenv.h"
 
 #include <QApplication>
@@ -14,9 +13,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <pwd.h>
-#include <unistd.h>
-
 class AppShellTest : public QObject
 {
     Q_OBJECT
@@ -26,7 +22,6 @@ private slots:
     void connectSavedSwitch();
     void triggerWaitsForANonEmptyListAndFiresOnce();
     void triggerDelaysTheConnectionBy300ms();
-    void instanceChannelLivesInTheUsersRuntimeFolder();
     void secondClaimSignalsTheFirst();
     void anyConnectionCountsAsAShowRequest();
     void staleServerFileDoesNotBlockAStart();
@@ -84,37 +79,6 @@ void AppShellTest::triggerDelaysTheConnectionBy300ms()
     QCOMPARE(connects, 0);
     QTRY_COMPARE_WITH_TIMEOUT(connects, 1, 2000);
     QVERIFY2(clock.elapsed() >= 290, qPrintable(QString::number(clock.elapsed())));
-}
-
-void AppShellTest::instanceChannelLivesInTheUsersRuntimeFolder()
-{
-    const QString name = instanceServerName();
-    const QString runtime = QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR"));
-    QVERIFY(!runtime.isEmpty());
-    QCOMPARE(QFileInfo(name).absolutePath(), QFileInfo(runtime).absoluteFilePath());
-    QCOMPARE(QFileInfo(name).fileName(), QStringLiteral("OrvikVPN.Client.instance"));
-
-    // A runtime folder that is not this user's own, and another user's folder squatting the
-    // toolkit's own fallback name, are passed over for a private folder of the user's, never
-    // for a name in the shared temporary folder.
-    if (::geteuid() != 0)
-        return;
-    QTemporaryDir temp;
-    const QString squatted = temp.filePath(
-        QStringLiteral("runtime-") + QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name));
-    QVERIFY(QDir().mkdir(squatted));
-    const QByteArray path = QFile::encodeName(runtime);
-    const QByteArray oldTemp = qgetenv("TMPDIR");
-    qputenv("TMPDIR", temp.path().toLocal8Bit());
-    QCOMPARE(::chown(path.constData(), 65534, 65534), 0);
-    QCOMPARE(::chown(QFile::encodeName(squatted).constData(), 65534, 65534), 0);
-    const auto restore = qScopeGuard([&] {
-        qputenv("TMPDIR", oldTemp);
-        QCOMPARE(::chown(path.constData(), 0, 0), 0);
-    });
-    const QString fallback = QFileInfo(instanceServerName()).absolutePath();
-    QVERIFY2(fallback != QFileInfo(runtime).absoluteFilePath() && isPrivateFolder(fallback),
-             qPrintable(fallback));
 }
 
 void AppShellTest::secondClaimSignalsTheFirst()

@@ -1,15 +1,19 @@
 // Runtime folders left by a killed client: which ones go at the next start.
 
+#include "app/singleinstance.h"
 #include "session/runtimefolders.h"
+#include "session/runtimefolders_linux.h"
 #include "tests/support/testenv.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <pwd.h>
 #include <unistd.h>
 
 namespace {
@@ -31,6 +35,7 @@ private slots:
     void namePattern();
     void staleFolders_data();
     void staleFolders();
+    void instanceChannelLivesInTheUsersRuntimeFolder();
 };
 
 void RuntimeFoldersTest::namePattern_data()
@@ -133,6 +138,37 @@ void RuntimeFoldersTest::staleFolders()
     QCOMPARE(QDir(outside.path()).entryList(QDir::Files), QStringList{"precious.txt"});
     if (kind == QLatin1String("foreign"))
         QVERIFY(QFileInfo::exists(path + QStringLiteral("/sing-box.json")));
+}
+
+void RuntimeFoldersTest::instanceChannelLivesInTheUsersRuntimeFolder()
+{
+    const QString name = instanceServerName();
+    const QString runtime = QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR"));
+    QVERIFY(!runtime.isEmpty());
+    QCOMPARE(QFileInfo(name).absolutePath(), QFileInfo(runtime).absoluteFilePath());
+    QCOMPARE(QFileInfo(name).fileName(), QStringLiteral("OrvikVPN.Client.instance"));
+
+    // A runtime folder that is not this user's own, and another user's folder squatting the
+    // toolkit's own fallback name, are passed over for a private folder of the user's, never
+    // for a name in the shared temporary folder.
+    if (::geteuid() != 0)
+        return;
+    QTemporaryDir temp;
+    const QString squatted = temp.filePath(
+        QStringLiteral("runtime-") + QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name));
+    QVERIFY(QDir().mkdir(squatted));
+    const QByteArray path = QFile::encodeName(runtime);
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", temp.path().toLocal8Bit());
+    QCOMPARE(::chown(path.constData(), 65534, 65534), 0);
+    QCOMPARE(::chown(QFile::encodeName(squatted).constData(), 65534, 65534), 0);
+    const auto restore = qScopeGuard([&] {
+        qputenv("TMPDIR", oldTemp);
+        QCOMPARE(::chown(path.constData(), 0, 0), 0);
+    });
+    const QString fallback = QFileInfo(instanceServerName()).absolutePath();
+    QVERIFY2(fallback != QFileInfo(runtime).absoluteFilePath() && isPrivateFolder(fallback),
+             qPrintable(fallback));
 }
 
 ORVIK_TEST_MAIN(RuntimeFoldersTest, QCoreApplication)
