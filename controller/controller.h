@@ -1,7 +1,9 @@
 #pragma once
 
+#include "profiles/serverlistmodel.h"
 #include "session/tunnelsession.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -41,6 +43,8 @@ class Controller : public QObject
     Q_PROPERTY(int selectedProcessCount READ selectedProcessCount NOTIFY processesChanged)
     Q_PROPERTY(QVariantList bypassDomains READ bypassDomains NOTIFY bypassDomainsChanged)
     Q_PROPERTY(QString bypassDomainError READ bypassDomainError NOTIFY bypassDomainErrorChanged)
+    // The same entries as `servers`, for a list view that keeps its place while they change.
+    Q_PROPERTY(QAbstractItemModel* serverModel READ serverModel CONSTANT)
 
 public:
     explicit Controller(QObject* parent = nullptr);
@@ -68,6 +72,7 @@ public:
     int selectedProcessCount() const { return int(m_selectedProcesses.size()); }
     QVariantList bypassDomains() const;
     QString bypassDomainError() const { return m_bypassDomainError; }
+    QAbstractItemModel* serverModel() { return &m_serverModel; }
 
 signals:
     void connectedChanged();
@@ -127,6 +132,7 @@ private:
     void onWatchTick();
 
     // Latency checks.
+    bool queuePing(int index);
     void processPingQueue();
     // The result of the check running in `session`, for the server behind `uri`.
     void onPingFinished(TunnelSession* session, const QString& uri, int milliseconds,
@@ -145,7 +151,8 @@ private:
     // Site bypass.
     void saveBypassDomains() const;
 
-    // Status file.
+    // Status file: changes are gathered and written once the event loop turns again.
+    void scheduleStatusFileWrite();
     void writeStatusFile();
 
     TunnelSession m_session;
@@ -159,6 +166,7 @@ private:
     bool m_subscriptionLoading = false;
     QString m_subscriptionNotice;
     QVariantList m_servers;
+    ServerListModel m_serverModel{m_servers, this};
     QVariantList m_allProcesses;
     QStringList m_selectedProcesses;
     QStringList m_userBypassDomains;
@@ -170,4 +178,8 @@ private:
     int m_selectedRow = 0;
     bool m_connecting = false;
     bool m_reconnectPending = false;
+    QTimer m_statusWriteTimer;
+    // A large list's file is not rewritten faster than the disk budget allows.
+    QElapsedTimer m_statusWriteClock;
+    qint64 m_statusWriteGapMs = 0;
 };

@@ -101,6 +101,8 @@ void Controller::installServerList(const QVariantList& entries, const QString& p
         !listContainsServer(entries, previousUri))
         disconnectVpn();
     cancelPings();
+    m_serverModel.beginReplace();
     m_servers = entries;
+    m_serverModel.endReplace();
     m_selectedRow = restoredSelectedRow(entries, previousUri);
 }

@@ -693,7 +693,7 @@ ApplicationWindow {
             Layout.fillWidth: true
             Layout.fillHeight: true
             Layout.minimumHeight: 70
-            model: vpn.servers
+            model: vpn.serverModel
             spacing: 8
             clip: true
             boundsBehavior: Flickable.StopAtBounds

@@ -42,18 +42,40 @@ QString statusFilePath()
            QStringLiteral("/client-status.json");
 }
 
-bool saveStatusFile(const QString& path, const QJsonObject& document)
+namespace {
+
+// Disk budget of the file: a list of a few dozen servers (a few kilobytes) is written on
+// the next turn of the event loop, a list of thousands waits its turn instead of
+// rewriting megabytes for every latency result.
+constexpr qint64 kStatusBytesPerSecond = 256 * 1024;
+
+} // namespace
+
+bool saveStatusFile(const QString& path, const QJsonObject& document, qint64* written)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    file.write(QJsonDocument(document).toJson(QJsonDocument::Indented));
+    const QByteArray data = QJsonDocument(document).toJson(QJsonDocument::Indented);
+    if (written)
+        *written = data.size();
+    file.write(data);
     return file.commit();
+}
+
+void Controller::scheduleStatusFileWrite()
+{
+    // A burst of changes ends up in one write, which reads the state as it is by then.
+    if (m_statusWriteTimer.isActive())
+        return;
+    const qint64 waited = m_statusWriteClock.isValid() ? m_statusWriteClock.elapsed() : 0;
+    m_statusWriteTimer.start(int(qBound(qint64(0), m_statusWriteGapMs - waited, qint64(60000))));
 }
 
 void Controller::writeStatusFile()
 {
+    m_statusWriteTimer.stop();
     const StatusSnapshot snapshot{QCoreApplication::applicationVersion(),
                                   QDateTime::currentDateTimeUtc(),
                                   m_connected,
@@ -62,5 +84,8 @@ void Controller::writeStatusFile()
                                   m_lastError,
                                   selectedName(),
                                   m_servers};
-    saveStatusFile(statusFilePath(), statusDocument(snapshot));
+    qint64 written = 0;
+    saveStatusFile(statusFilePath(), statusDocument(snapshot), &written);
+    m_statusWriteGapMs = written * 1000 / kStatusBytesPerSecond;
+    m_statusWriteClock.start();
 }

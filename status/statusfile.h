@@ -28,4 +28,5 @@ QString statusFilePath();
 
 // Replaces the file in one step, creating its folder when missing: a reader sees either the
 // previous document or the new one, never a part. Failures are silent; false tells a test.
-bool saveStatusFile(const QString& path, const QJsonObject& document);
+// `written` receives the size of the document.
+bool saveStatusFile(const QString& path, const QJsonObject& document, qint64* written = nullptr);

@@ -98,6 +98,10 @@ void ClientQuitTest::initTestCase()
     m_server = std::make_unique<HttpsTestServer>(QStringList{urls.at(0).host(), urls.at(1).host()});
     m_server->setResponse("/generate_204", HttpsTestResponse{204, {}, {}});
     m_server->setResponse("/s/quit", HttpsTestResponse{200, {}, kUri.toUtf8() + '\n'});
+    QByteArray many = kUri.toUtf8() + '\n';
+    for (int i = 0; i < 2000; ++i)
+        many += QStringLiteral("hy2://Quit-Test-Secret@127.0.0.1:%1#Q%1\n").arg(20000 + i).toUtf8();
+    m_server->setResponse("/s/many", HttpsTestResponse{200, {}, many});
     QVERIFY2(m_server->start(), qPrintable(m_server->errorText()));
 
     // The application folder: the executable with the stand-ins beside it.
@@ -127,16 +131,20 @@ void ClientQuitTest::initTestCase()
 void ClientQuitTest::quitWhileConnectedStopsTheCores_data()
 {
     QTest::addColumn<int>("signalNumber");
-    QTest::newRow("SIGTERM") << int(SIGTERM);
-    QTest::newRow("SIGHUP") << int(SIGHUP);
+    QTest::addColumn<QString>("subscription");
+    QTest::newRow("SIGTERM") << int(SIGTERM) << QStringLiteral("quit");
+    QTest::newRow("SIGHUP") << int(SIGHUP) << QStringLiteral("quit");
+    QTest::newRow("SIGTERM during a long check queue") << int(SIGTERM) << QStringLiteral("many");
 }
 
 void ClientQuitTest::quitWhileConnectedStopsTheCores()
 {
     QFETCH(int, signalNumber);
+    QFETCH(QString, subscription);
     // A cached subscription, protected through the same keyring the client will use.
     QSettings().clear();
-    const QString link = QStringLiteral("https://127.0.0.1:%1/s/quit").arg(m_server->port());
+    const QString link =
+        QStringLiteral("https://127.0.0.1:%1/s/%2").arg(m_server->port()).arg(subscription);
     QVERIFY(settings::writeSecrets({{settingskeys::subscription, link.toUtf8()},
                                     {settingskeys::subscriptionCache, kUri.toUtf8() + '\n'}}));
     QFile::remove(statusFilePath());
@@ -201,6 +209,17 @@ void ClientQuitTest::quitWhileConnectedStopsTheCores()
     }
     QVERIFY(!runtimeFolder.isEmpty());
     QCOMPARE(QFileInfo(runtimeFolder).absolutePath(), QFileInfo(temp.path()).absoluteFilePath());
+    if (subscription == QLatin1String("many")) {
+        // The downloaded list is being checked beside the connection.
+        QVERIFY(QTest::qWaitFor(
+            [] {
+                const QJsonArray profiles =
+                    readStatusFile().value(QLatin1String("profiles")).toArray();
+                return profiles.size() == 2001 &&
+                       profiles.last().toObject().value(QLatin1String("checking")).toBool();
+            },
+            30000));
+    }
 
     ::kill(pid_t(client.processId()), signalNumber);
     QVERIFY(client.waitForFinished(10000));

@@ -100,7 +100,8 @@ void ControllerInterfaceTest::metaObjectKeepsItsOrder()
                                     "processRouteMode",
                                     "selectedProcessCount",
                                     "bypassDomains",
-                                    "bypassDomainError"};
+                                    "bypassDomainError",
+                                    "serverModel"};
     QCOMPARE(meta->propertyCount() - meta->propertyOffset(), properties.size());
     for (int i = 0; i < properties.size(); ++i)
         QCOMPARE(QString::fromLatin1(meta->property(meta->propertyOffset() + i).name()),
@@ -110,7 +111,8 @@ void ControllerInterfaceTest::metaObjectKeepsItsOrder()
         const QMetaProperty property = meta->property(i);
         QCOMPARE(property.isWritable(), writable.contains(QString::fromLatin1(property.name())));
     }
-    QVERIFY(meta->property(meta->indexOfProperty("processBypassAvailable")).isConstant());
+    for (const char* constant : {"processBypassAvailable", "serverModel"})
+        QVERIFY(meta->property(meta->indexOfProperty(constant)).isConstant());
     QCOMPARE(meta->property(meta->indexOfProperty("hasError")).notifySignal().name(),
              QByteArray("statusChanged"));
     QCOMPARE(meta->property(meta->indexOfProperty("subscriptionLoading")).notifySignal().name(),

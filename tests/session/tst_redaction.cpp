@@ -1,3 +1,4 @@
+#include "session/coreoutput.h"
 #include "session/redaction.h"
 #include "tests/support/testenv.h"
 
@@ -126,21 +127,31 @@ void TestRedaction::redact()
 
 void TestRedaction::coreLogKeepsTheLast4000Characters()
 {
-    QString coreLog;
+    const ServerProfile profile = realityProfile();
+    CoreOutputTail coreLog;
     QString everything;
     for (int chunk = 0; chunk < 10; ++chunk) {
         const QByteArray bytes = QByteArray(1000, char('a' + chunk));
         everything += QString::fromLatin1(bytes);
-        appendCoreOutput(coreLog, bytes, ServerProfile());
+        coreLog.append(bytes, profile);
     }
-    QCOMPARE(coreLog.size(), kCoreLogLimit);
-    QCOMPARE(coreLog, everything.right(4000));
+    QCOMPARE(coreLog.text(profile), everything.right(4000));
 
     // A failure message built from a prefix and the log keeps its last 3000 characters, so it
     // begins inside the log.
     const QString message =
-        redactCoreText(QStringLiteral("VPN-ядро остановилось. ") + coreLog, ServerProfile());
+        redactCoreText(QStringLiteral("VPN-ядро остановилось. ") + coreLog.text(profile), profile);
     QCOMPARE(message, everything.right(3000));
+
+    // A secret that arrives in two reads is still found; a flood leaves the same bounded tail.
+    const QByteArray secret = profile.credential.toUtf8();
+    coreLog.append("auth " + secret.left(5), profile);
+    coreLog.append(secret.mid(5) + " failed\n", profile);
+    QVERIFY(coreLog.text(profile).endsWith(QStringLiteral("auth [скрыто] failed\n")));
+    for (int line = 0; line < 100000; ++line)
+        coreLog.append("flood " + QByteArray::number(line) + '\n', profile);
+    QVERIFY(coreLog.text(profile).endsWith(QStringLiteral("flood 99998\nflood 99999\n")));
+    QCOMPARE(coreLog.text(profile).size(), kCoreLogLimit);
 }
 
 void TestRedaction::coreLogRedactsEachChunk()

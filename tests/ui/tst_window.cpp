@@ -68,6 +68,7 @@ private slots:
     void routeModeButtonsAndCount_data();
     void routeModeButtonsAndCount();
     void processListKeepsItsScrollPosition();
+    void locationListKeepsItsPlaceWhileChecksRun();
     void reducedMotionStopsTheLoops();
     void closingHidesUntilQuitAllowsIt();
 
@@ -749,6 +750,36 @@ void WindowTest::processListKeepsItsScrollPosition()
     replace(60, {});
     QCOMPARE(list->property("contentY").toReal(), 0.0);
     QVERIFY(list->property("count").toInt() < 60);
+}
+
+void WindowTest::locationListKeepsItsPlaceWhileChecksRun()
+{
+    ControllerTestAccess::setServers(*m_vpn, uitest::sampleServers(40));
+    auto* list = item(QStringLiteral("locations"));
+    QMetaObject::invokeMethod(list, "forceLayout");
+    list->setProperty("contentY", 900.0);
+    QMetaObject::invokeMethod(list, "forceLayout");
+    const auto rowAt = [list](qreal y) {
+        QQuickItem* row = nullptr;
+        QMetaObject::invokeMethod(list, "itemAt", Q_RETURN_ARG(QQuickItem*, row), Q_ARG(qreal, 20),
+                                  Q_ARG(qreal, 900 + y));
+        return row;
+    };
+    QQuickItem* under = rowAt(30);
+    QVERIFY(under);
+    const int index = under->property("index").toInt();
+    QVERIFY(index > 5);
+
+    // A check starts, its result arrives, the rest are cancelled: the rows change in place.
+    ControllerTestAccess::setServerField(*m_vpn, index, QStringLiteral("pinging"), true);
+    ControllerTestAccess::setServerField(*m_vpn, index, QStringLiteral("latency"), 87);
+    ControllerTestAccess::setServerField(*m_vpn, index, QStringLiteral("pinging"), false);
+    m_vpn->cancelPings();
+    QCOMPARE(list->property("contentY").toReal(), 900.0);
+    QCOMPARE(rowAt(30), under);
+    auto* button = findNamed<QQuickItem>(under, QStringLiteral("latencyButton"));
+    QVERIFY(button);
+    QCOMPARE(button->property("text").toString(), QStringLiteral("HTTPS 87 мс"));
 }
 
 void WindowTest::reducedMotionStopsTheLoops()
