@@ -35,8 +35,8 @@
 
 #include <atomic>
 #include <csignal>
-#include <iterator>
 #include <cstdio>
+#include <iterator>
 #include <sys/inotify.h>
 #include <unistd.h>
 

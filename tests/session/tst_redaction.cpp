@@ -41,7 +41,6 @@ private slots:
     void redact_data();
     void redact();
     void coreLogKeepsTheLast4000Characters();
-    void coreLogRedactsEachChunk();
     void coreLogDecodesInvalidUtf8AsReplacement();
 };
 
@@ -152,21 +151,6 @@ void TestRedaction::coreLogKeepsTheLast4000Characters()
         coreLog.append("flood " + QByteArray::number(line) + '\n', profile);
     QVERIFY(coreLog.text(profile).endsWith(QStringLiteral("flood 99998\nflood 99999\n")));
     QCOMPARE(coreLog.text(profile).size(), kCoreLogLimit);
-}
-
-void TestRedaction::coreLogRedactsEachChunk()
-{
-    const ServerProfile profile = realityProfile();
-    QString coreLog;
-    appendCoreOutput(
-        coreLog, "\x1b[31mauth failed for 0f8e6e1c-1a4b-4c4e-9d4e-2b1f6a3c5d7e\x1b[0m\n", profile);
-    appendCoreOutput(coreLog, "fetching https://sub.example.com/s/abc\n", profile);
-    QCOMPARE(coreLog, QStringLiteral("auth failed for [скрыто]\nfetching [подписка]\n"));
-
-    // A chunk longer than a failure text contributes only its redacted last 3000 characters.
-    appendCoreOutput(coreLog, QByteArray(5000, 'q'), profile);
-    QCOMPARE(coreLog, QStringLiteral("auth failed for [скрыто]\nfetching [подписка]\n") +
-                          QString(3000, QLatin1Char('q')));
 }
 
 void TestRedaction::coreLogDecodesInvalidUtf8AsReplacement()
