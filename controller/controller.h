@@ -2,6 +2,7 @@
 
 #include "profiles/serverlistmodel.h"
 #include "session/tunnelsession.h"
+#include "status/statusfile.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -182,4 +183,8 @@ private:
     // A large list's file is not rewritten faster than the disk budget allows.
     QElapsedTimer m_statusWriteClock;
     qint64 m_statusWriteGapMs = 0;
+    // What the file holds now: a write that would say the same again is skipped. The list
+    // is a shallow copy; any change to the entries detaches the controller's own.
+    StatusSnapshot m_statusWritten;
+    bool m_statusWrittenOnce = false;
 };

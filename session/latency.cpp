@@ -75,7 +75,8 @@ void Controller::pingAllServers()
         return;
     m_serverModel.rowsUpdated(0, m_servers.size() - 1);
     emit serversChanged();
-    processPingQueue();
+    // The first check's cores start on the next turn, after the window has shown the queue.
+    QTimer::singleShot(0, this, &Controller::processPingQueue);
 }
 
 void Controller::processPingQueue()
@@ -140,11 +141,17 @@ void Controller::cancelPings()
         session->stopAndRelease();
         m_pingSession.clear();
     }
-    for (QVariant& value : m_servers) {
-        QVariantMap entry = value.toMap();
+    // Only entries that were waiting change, so an idle list stays as it is.
+    qsizetype first = m_servers.size(), last = -1;
+    for (qsizetype i = 0; i < m_servers.size(); ++i) {
+        QVariantMap entry = m_servers.at(i).toMap();
+        if (!entry.value(kPinging).toBool())
+            continue;
         entry.insert(kPinging, false);
-        value = entry;
+        m_servers[i] = entry;
+        first = qMin(first, i);
+        last = i;
     }
-    m_serverModel.rowsUpdated(0, m_servers.size() - 1);
+    m_serverModel.rowsUpdated(first, last);
     emit serversChanged();
 }

@@ -84,8 +84,17 @@ void Controller::writeStatusFile()
                                   m_lastError,
                                   selectedName(),
                                   m_servers};
+    const StatusSnapshot& last = m_statusWritten;
+    if (m_statusWrittenOnce && last.connected == snapshot.connected &&
+        last.connecting == snapshot.connecting && last.status == snapshot.status &&
+        last.error == snapshot.error && last.selected == snapshot.selected &&
+        last.servers.constData() == snapshot.servers.constData() &&
+        last.servers.size() == snapshot.servers.size())
+        return;
     qint64 written = 0;
     saveStatusFile(statusFilePath(), statusDocument(snapshot), &written);
+    m_statusWritten = snapshot;
+    m_statusWrittenOnce = true;
     m_statusWriteGapMs = written * 1000 / kStatusBytesPerSecond;
     m_statusWriteClock.start();
 }
