@@ -24,7 +24,7 @@ QVariant ServerListModel::data(const QModelIndex& index, int role) const
 
 QHash<int, QByteArray> ServerListModel::roleNames() const
 {
-    return {{kEntryRole, QByteArrayLiteral("entry")}};
+    return {{kEntryRole, QByteArrayLiteral("modelData")}};
 }
 
 void ServerListModel::rowsUpdated(qsizetype first, qsizetype last)
