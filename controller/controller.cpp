@@ -25,7 +25,7 @@ Controller::Controller(QObject* parent)
     : QObject(parent), m_session(QCoreApplication::applicationDirPath(), this)
 {
     m_statusWriteTimer.setSingleShot(true);
-    connect(&m_statusWriteTimer, &QTimer::timeout, this, &Controller::writeStatusFile);
+    connect(&m_statusWriteTimer, &QTimer::timeout, this, &Controller::continueStatusFileWrite);
     connect(this, &Controller::statusChanged, this, &Controller::scheduleStatusFileWrite);
     connect(this, &Controller::serversChanged, this, &Controller::scheduleStatusFileWrite);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "profiles/serverlistmodel.h"
+#include "profiles/subscription.h"
 #include "session/tunnelsession.h"
 #include "status/statusfile.h"
 
@@ -11,6 +12,8 @@
 #include <QStringList>
 #include <QTimer>
 #include <QVariantList>
+
+#include <memory>
 
 class HttpsCheck;
 class QNetworkAccessManager;
@@ -116,6 +119,7 @@ public:
 
     // Server list and subscription.
     bool applySubscriptionBody(const QByteArray& body, bool fromCache);
+    bool applyParsedBody(const subscription::ParsedBody& parsed, bool fromCache);
     void installServerList(const QVariantList& entries, const QString& previousUri);
 
     // Site bypass.
@@ -145,6 +149,9 @@ private:
     void redeemBootstrapToken(const QString& token, int hostIndex);
     void onSubscriptionReply(QNetworkReply* reply, QNetworkAccessManager* manager,
                              const QUrl& link);
+    // Parses a downloaded body a slice per turn, then installs it.
+    void continueSubscriptionParse(const std::shared_ptr<subscription::BodyParser>& parser,
+                                   const QByteArray& body, const QUrl& link);
     void onRedeemReply(QNetworkReply* reply, QNetworkAccessManager* manager, const QString& token,
                        int hostIndex, const QString& host);
     void failBootstrapRedeem();
@@ -154,7 +161,13 @@ private:
 
     // Status file: changes are gathered and written once the event loop turns again.
     void scheduleStatusFileWrite();
+    // A slice of the scheduled write; the write itself once the document is complete.
+    void continueStatusFileWrite();
+    // The whole write at once, for the quit.
     void writeStatusFile();
+    StatusSnapshot statusSnapshot() const;
+    bool statusAlreadyWritten(const StatusSnapshot& snapshot) const;
+    void saveStatus(const StatusSnapshot& snapshot, const QJsonArray& profiles);
 
     TunnelSession m_session;
     QPointer<HttpsCheck> m_verifyCheck;
@@ -187,4 +200,9 @@ private:
     // is a shallow copy; any change to the entries detaches the controller's own.
     StatusSnapshot m_statusWritten;
     bool m_statusWrittenOnce = false;
+    // The scheduled write in progress: its state and the entries converted so far.
+    bool m_statusBuilding = false;
+    bool m_statusChangedWhileBuilding = false;
+    StatusSnapshot m_statusPending;
+    QJsonArray m_statusProfiles;
 };
