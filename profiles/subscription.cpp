@@ -158,17 +158,21 @@ void Controller::continueSubscriptionParse(const std::shared_ptr<subscription::B
             0, this, [this, parser, body, link] { continueSubscriptionParse(parser, body, link); });
         return;
     }
-    m_subscriptionLoading = false;
-    if (applyParsedBody(parser->result(), false)) {
-        // Only a link that produced a list replaces the stored one; the body is kept exactly
-        // as received. Nothing is written unless both could be protected.
+    // Only a link that produced a list replaces the stored one; the body is kept exactly as
+    // received. Nothing is written unless both could be protected. Stored before the list is
+    // installed, on a turn of its own, so a quit in between still finds it on the next start.
+    if (!parser->result().entries.isEmpty())
         settings::writeSecrets({{settingskeys::subscription, link.toEncoded(QUrl::FullyEncoded)},
                                 {settingskeys::subscriptionCache, body}});
-        if (!m_session.isRunning())
-            setStatus(QStringLiteral("Готово"));
-        m_pingStartTimer.start();
-    }
-    emit serversChanged();
+    QTimer::singleShot(0, this, [this, parser] {
+        m_subscriptionLoading = false;
+        if (applyParsedBody(parser->result(), false)) {
+            if (!m_session.isRunning())
+                setStatus(QStringLiteral("Готово"));
+            m_pingStartTimer.start();
+        }
+        emit serversChanged();
+    });
 }
 
 void Controller::refreshSubscription()
