@@ -3,6 +3,13 @@
 //   connectToConnected   connectVpn() until "Подключено"
 //   checkTwentyServers   pingAllServers() with 20 entries until every result is in
 //   standinWork          one stand-in from its start until it listens, plus its exit on SIGTERM
+//   applyAndQueue2000    applySubscriptionBody() with 2,000 lines, then pingAllServers() on
+//                        them, in the same run (counters apply_ms, ping_all_ms, and
+//                        next_turn_ms: the coalesced status-file write and the first
+//                        check's start, both on the next turn of the event loop)
+//   disconnectStall      disconnectVpn() on a connected tunnel: the longest gap of a 1 ms
+//                        heartbeat timer from the call until both cores are gone, with cores
+//                        that end when asked (arg 0) and cores that ignore it (arg 1)
 // The client's own share of one server check is checkTwentyServers / 20 minus the 100 ms
 // pause minus standinWork. Built into the test application folder beside the stand-ins:
 //   build/tests/coreapp/bench_connection
@@ -144,6 +151,80 @@ void checkTwentyServers(benchmark::State& state)
     state.counters["client_share_ms"] = perServer - pauses - g_standinMs;
 }
 
+void applyAndQueue2000(benchmark::State& state)
+{
+    QByteArray body;
+    for (int i = 0; i < 2000; ++i)
+        body += QStringLiteral("hy2://bench-secret@127.0.0.1:%1?sni=example.org#S%2\n")
+                    .arg(9000 + i)
+                    .arg(i)
+                    .toUtf8();
+    double applyMs = 0.0, pingMs = 0.0, writeMs = 0.0;
+    for (auto _ : state) {
+        Controller controller;
+        QCoreApplication::processEvents();
+        QElapsedTimer clock;
+        clock.start();
+        if (!controller.applySubscriptionBody(body, false)) {
+            state.SkipWithError("the list was not applied");
+            break;
+        }
+        applyMs += double(clock.nsecsElapsed()) / 1e6;
+        clock.restart();
+        controller.pingAllServers();
+        const qint64 ping = clock.nsecsElapsed();
+        pingMs += double(ping) / 1e6;
+        state.SetIterationTime(double(ping) / 1e9);
+        clock.restart();
+        QCoreApplication::processEvents();
+        writeMs += double(clock.nsecsElapsed()) / 1e6;
+        controller.cancelPings();
+    }
+    const double n = double(qMax<qint64>(1, state.iterations()));
+    state.counters["apply_ms"] = applyMs / n;
+    state.counters["ping_all_ms"] = pingMs / n;
+    state.counters["next_turn_ms"] = writeMs / n;
+}
+
+void disconnectStall(benchmark::State& state)
+{
+    qputenv(standin::kIgnoreTerm, state.range(0) ? "all" : "");
+    auto controller = controllerWith(1);
+    double worstMs = 0.0;
+    for (auto _ : state) {
+        controller->connectVpn();
+        if (!spinUntil(*controller,
+                       [&] { return controller->isConnected() || controller->hasError(); }) ||
+            !controller->isConnected()) {
+            state.SkipWithError(qPrintable(controller->lastError()));
+            break;
+        }
+        // Every turn of the loop notes how long it was since the last one.
+        QElapsedTimer sinceLast;
+        qint64 longest = 0;
+        QTimer heartbeat;
+        heartbeat.setInterval(1);
+        QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+            longest = qMax(longest, sinceLast.nsecsElapsed());
+            sinceLast.restart();
+        });
+        heartbeat.start();
+        QCoreApplication::processEvents();
+        sinceLast.start();
+        controller->disconnectVpn();
+        // Until the ignoring cores have been killed as well.
+        QEventLoop settle;
+        QTimer::singleShot(1500, &settle, &QEventLoop::quit);
+        settle.exec();
+        heartbeat.stop();
+        const double ms = double(longest) / 1e6;
+        worstMs = qMax(worstMs, ms);
+        state.SetIterationTime(ms / 1e3);
+    }
+    state.counters["worst_gap_ms"] = worstMs;
+    qunsetenv(standin::kIgnoreTerm);
+}
+
 void standinWork(benchmark::State& state)
 {
     QTemporaryDir folder;
@@ -192,6 +273,13 @@ void standinWork(benchmark::State& state)
 BENCHMARK(standinWork)->UseManualTime()->Iterations(30)->Unit(benchmark::kMillisecond);
 BENCHMARK(connectToConnected)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
 BENCHMARK(checkTwentyServers)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(applyAndQueue2000)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(disconnectStall)
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {

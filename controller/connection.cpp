@@ -118,6 +118,7 @@ void Controller::onVerificationFinished(int milliseconds, const QString& error)
         entry.insert(QStringLiteral("latency"), milliseconds);
         entry.insert(QStringLiteral("checkError"), QString());
         m_servers[m_selectedRow] = entry;
+        m_serverModel.rowsUpdated(m_selectedRow, m_selectedRow);
         emit serversChanged();
     }
 }

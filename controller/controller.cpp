@@ -24,8 +24,10 @@ QString entryText(const QVariantList& servers, int row, const char* key)
 Controller::Controller(QObject* parent)
     : QObject(parent), m_session(QCoreApplication::applicationDirPath(), this)
 {
-    connect(this, &Controller::statusChanged, this, &Controller::writeStatusFile);
-    connect(this, &Controller::serversChanged, this, &Controller::writeStatusFile);
+    m_statusWriteTimer.setSingleShot(true);
+    connect(&m_statusWriteTimer, &QTimer::timeout, this, &Controller::continueStatusFileWrite);
+    connect(this, &Controller::statusChanged, this, &Controller::scheduleStatusFileWrite);
+    connect(this, &Controller::serversChanged, this, &Controller::scheduleStatusFileWrite);
 
     connect(&m_session, &TunnelSession::ready, this, &Controller::onTunnelReady);
     connect(&m_session, &TunnelSession::failed, this, &Controller::onTunnelFailed);
@@ -115,6 +117,8 @@ void Controller::shutdown()
     m_reconnectPending = false;
     cancelPings();
     m_session.stop();
+    // The client ends next: its cores must not outlive it.
+    m_session.endCoresNow();
     clearConnectionState();
     // Otherwise a client that quit while connected leaves a file that says it still is.
     writeStatusFile();

@@ -1,13 +1,19 @@
 #pragma once
 
+#include "profiles/serverlistmodel.h"
+#include "profiles/subscription.h"
 #include "session/tunnelsession.h"
+#include "status/statusfile.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
 #include <QVariantList>
+
+#include <memory>
 
 class HttpsCheck;
 class QNetworkAccessManager;
@@ -41,6 +47,8 @@ class Controller : public QObject
     Q_PROPERTY(int selectedProcessCount READ selectedProcessCount NOTIFY processesChanged)
     Q_PROPERTY(QVariantList bypassDomains READ bypassDomains NOTIFY bypassDomainsChanged)
     Q_PROPERTY(QString bypassDomainError READ bypassDomainError NOTIFY bypassDomainErrorChanged)
+    // The same entries as `servers`, for a list view that keeps its place while they change.
+    Q_PROPERTY(QAbstractItemModel* serverModel READ serverModel CONSTANT)
 
 public:
     explicit Controller(QObject* parent = nullptr);
@@ -68,6 +76,7 @@ public:
     int selectedProcessCount() const { return int(m_selectedProcesses.size()); }
     QVariantList bypassDomains() const;
     QString bypassDomainError() const { return m_bypassDomainError; }
+    QAbstractItemModel* serverModel() { return &m_serverModel; }
 
 signals:
     void connectedChanged();
@@ -113,6 +122,7 @@ public:
 
     // Server list and subscription.
     bool applySubscriptionBody(const QByteArray& body, bool fromCache);
+    bool applyParsedBody(const subscription::ParsedBody& parsed, bool fromCache);
     void installServerList(const QVariantList& entries, const QString& previousUri);
 
     // Site bypass.
@@ -130,6 +140,7 @@ private:
     void onWatchTick();
 
     // Latency checks.
+    bool queuePing(int index);
     void processPingQueue();
     // The result of the check running in `session`, for the server behind `uri`.
     void onPingFinished(TunnelSession* session, const QString& uri, int milliseconds,
@@ -141,6 +152,9 @@ private:
     void redeemBootstrapToken(const QString& token, int hostIndex);
     void onSubscriptionReply(QNetworkReply* reply, QNetworkAccessManager* manager,
                              const QUrl& link);
+    // Parses a downloaded body a slice per turn, then installs it.
+    void continueSubscriptionParse(const std::shared_ptr<subscription::BodyParser>& parser,
+                                   const QByteArray& body, const QUrl& link);
     void onRedeemReply(QNetworkReply* reply, QNetworkAccessManager* manager, const QString& token,
                        int hostIndex, const QString& host);
     void failBootstrapRedeem();
@@ -148,8 +162,15 @@ private:
     // Site bypass.
     void saveBypassDomains() const;
 
-    // Status file.
+    // Status file: changes are gathered and written once the event loop turns again.
+    void scheduleStatusFileWrite();
+    // A slice of the scheduled write; the write itself once the document is complete.
+    void continueStatusFileWrite();
+    // The whole write at once, for the quit.
     void writeStatusFile();
+    StatusSnapshot statusSnapshot() const;
+    bool statusAlreadyWritten(const StatusSnapshot& snapshot) const;
+    void saveStatus(const StatusSnapshot& snapshot, const QJsonArray& profiles);
 
     TunnelSession m_session;
     QPointer<HttpsCheck> m_verifyCheck;
@@ -163,6 +184,7 @@ private:
     QString m_subscriptionNotice;
     bool m_keyringNoticeShown = false;
     QVariantList m_servers;
+    ServerListModel m_serverModel{m_servers, this};
     QVariantList m_allProcesses;
     QStringList m_selectedProcesses;
     QStringList m_userBypassDomains;
@@ -174,4 +196,17 @@ private:
     int m_selectedRow = 0;
     bool m_connecting = false;
     bool m_reconnectPending = false;
+    QTimer m_statusWriteTimer;
+    // A large list's file is not rewritten faster than the disk budget allows.
+    QElapsedTimer m_statusWriteClock;
+    qint64 m_statusWriteGapMs = 0;
+    // What the file holds now: a write that would say the same again is skipped. The list
+    // is a shallow copy; any change to the entries detaches the controller's own.
+    StatusSnapshot m_statusWritten;
+    bool m_statusWrittenOnce = false;
+    // The scheduled write in progress: its state and the entries converted so far.
+    bool m_statusBuilding = false;
+    bool m_statusChangedWhileBuilding = false;
+    StatusSnapshot m_statusPending;
+    QJsonArray m_statusProfiles;
 };

@@ -84,6 +84,9 @@ bool listContainsServer(const QVariantList& entries, const QString& uri)
 
 int restoredSelectedRow(const QVariantList& entries, const QString& previousUri)
 {
+    // Nothing chosen before: the first entry, without normalising every URI of a long list.
+    if (previousUri.isEmpty())
+        return 0;
     const QString wanted = uriWithoutFragment(previousUri);
     int row = 0;
     // Not stopping at the first match: of several lines for one server the last one wins.
@@ -101,6 +104,8 @@ void Controller::installServerList(const QVariantList& entries, const QString& p
         !listContainsServer(entries, previousUri))
         disconnectVpn();
     cancelPings();
+    m_serverModel.beginReplace();
     m_servers = entries;
+    m_serverModel.endReplace();
     m_selectedRow = restoredSelectedRow(entries, previousUri);
 }

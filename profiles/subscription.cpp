@@ -13,6 +13,9 @@
 #include <QSet>
 #include <QTimer>
 
+#include <limits>
+#include <memory>
+
 namespace subscription {
 
 QUrl parseLink(const QString& text)
@@ -37,29 +40,38 @@ QNetworkRequest downloadRequest(const QUrl& link)
     return request;
 }
 
-ParsedBody parseBody(const QByteArray& body)
+BodyParser::BodyParser(const QByteArray& body) : m_pieces(splitSubscriptionBody(body)) {}
+
+bool BodyParser::parseSome(qsizetype lines)
 {
-    ParsedBody parsed;
-    QSet<QString> uris;
-    for (const QString& piece : splitSubscriptionBody(body)) {
+    const qsizetype end = qMin(m_next + lines, m_pieces.size());
+    for (; m_next < end; ++m_next) {
+        const QString& piece = m_pieces.at(m_next);
         if (!isProfileLine(piece))
             continue;
         ServerProfile profile;
         QString error;
         if (!parseProfileUri(piece, profile, &error)) {
-            ++parsed.rejected;
-            if (!parsed.messages.contains(error))
-                parsed.messages.append(error);
+            ++m_parsed.rejected;
+            if (!m_parsed.messages.contains(error))
+                m_parsed.messages.append(error);
             continue;
         }
         // The whole URI, name included: the first of two equal lines wins, while two names
         // for one server stay two entries.
-        if (uris.contains(profile.uri))
+        if (m_uris.contains(profile.uri))
             continue;
-        uris.insert(profile.uri);
-        parsed.entries.append(makeServerEntry(profile));
+        m_uris.insert(profile.uri);
+        m_parsed.entries.append(makeServerEntry(profile));
     }
-    return parsed;
+    return m_next >= m_pieces.size();
+}
+
+ParsedBody parseBody(const QByteArray& body)
+{
+    BodyParser parser(body);
+    parser.parseSome(std::numeric_limits<qsizetype>::max() / 2);
+    return parser.result();
 }
 
 QString listNotice(const ParsedBody& parsed, bool fromCache)
@@ -122,32 +134,53 @@ void Controller::onSubscriptionReply(QNetworkReply* reply, QNetworkAccessManager
         return;
     reply->setProperty("done", true);
 
-    m_subscriptionLoading = false;
     // An aborted reply is closed and has nothing left to read.
     const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
+    reply->deleteLater();
+    manager->deleteLater();
     if (reply->error() != QNetworkReply::NoError) {
+        m_subscriptionLoading = false;
         m_subscriptionNotice =
             QStringLiteral("Не удалось обновить подписку. Сохранённые профили остаются доступны.");
         m_lastError =
             subscription::failureDetail(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute));
-    } else if (applySubscriptionBody(body, false)) {
-        // Only a link that produced a list replaces the stored one; the body is kept exactly
-        // as received. Nothing is written unless both could be protected.
-        if (!settings::writeSecrets(
-                {{settingskeys::subscription, link.toEncoded(QUrl::FullyEncoded)},
-                 {settingskeys::subscriptionCache, body}}) &&
-            !m_keyringNoticeShown) {
-            m_keyringNoticeShown = true;
-            m_subscriptionNotice = QStringLiteral("Ссылка на подписку не будет запомнена: "
-                                                  "системное хранилище ключей недоступно.");
-        }
-        if (!m_session.isRunning())
-            setStatus(QStringLiteral("Готово"));
-        m_pingStartTimer.start();
+        emit serversChanged();
+        return;
     }
-    emit serversChanged();
-    reply->deleteLater();
-    manager->deleteLater();
+    // Still loading until the body is parsed, so a second download waits for this one.
+    continueSubscriptionParse(std::make_shared<subscription::BodyParser>(body), body, link);
+}
+
+void Controller::continueSubscriptionParse(const std::shared_ptr<subscription::BodyParser>& parser,
+                                           const QByteArray& body, const QUrl& link)
+{
+    if (!parser->parseSome(subscription::kParseSlice)) {
+        QTimer::singleShot(
+            0, this, [this, parser, body, link] { continueSubscriptionParse(parser, body, link); });
+        return;
+    }
+    // Only a link that produced a list replaces the stored one; the body is kept exactly as
+    // received. Nothing is written unless both could be protected. Stored before the list is
+    // installed, on a turn of its own, so a quit in between still finds it on the next start.
+    bool notStored = false;
+    if (!parser->result().entries.isEmpty())
+        notStored = !settings::writeSecrets(
+            {{settingskeys::subscription, link.toEncoded(QUrl::FullyEncoded)},
+             {settingskeys::subscriptionCache, body}});
+    QTimer::singleShot(0, this, [this, parser, notStored] {
+        m_subscriptionLoading = false;
+        if (applyParsedBody(parser->result(), false)) {
+            if (notStored && !m_keyringNoticeShown) {
+                m_keyringNoticeShown = true;
+                m_subscriptionNotice = QStringLiteral("Ссылка на подписку не будет запомнена: "
+                                                      "системное хранилище ключей недоступно.");
+            }
+            if (!m_session.isRunning())
+                setStatus(QStringLiteral("Готово"));
+            m_pingStartTimer.start();
+        }
+        emit serversChanged();
+    });
 }
 
 void Controller::refreshSubscription()
@@ -182,7 +215,11 @@ void Controller::loadSavedSubscription()
 
 bool Controller::applySubscriptionBody(const QByteArray& body, bool fromCache)
 {
-    const subscription::ParsedBody parsed = subscription::parseBody(body);
+    return applyParsedBody(subscription::parseBody(body), fromCache);
+}
+
+bool Controller::applyParsedBody(const subscription::ParsedBody& parsed, bool fromCache)
+{
     if (parsed.entries.isEmpty()) {
         // The list on screen stays; a broken download never empties it.
         m_subscriptionNotice = subscription::noProfilesNotice(parsed.messages);

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QNetworkRequest>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -20,6 +21,9 @@ inline constexpr qint64 kBodyLimit = 1048576;
 inline constexpr int kDownloadDeadlineMs = 60000;
 // Latency checks start this long after a downloaded list is installed.
 inline constexpr int kPingDelayMs = 80;
+// Lines parsed per turn of the event loop: a body of thousands of lines is parsed in
+// slices of a few milliseconds, so the window never waits for the whole body.
+inline constexpr qsizetype kParseSlice = 1000;
 
 // The link the user typed, trimmed and parsed tolerantly; an empty URL unless it is https,
 // has a host and carries no user name or password.
@@ -38,6 +42,22 @@ struct ParsedBody
     int rejected = 0;
 };
 ParsedBody parseBody(const QByteArray& body);
+
+// The same, a slice of lines at a time.
+class BodyParser
+{
+public:
+    explicit BodyParser(const QByteArray& body);
+    // Parses up to `lines` more lines; true once the whole body is parsed.
+    bool parseSome(qsizetype lines);
+    const ParsedBody& result() const { return m_parsed; }
+
+private:
+    QStringList m_pieces;
+    qsizetype m_next = 0;
+    QSet<QString> m_uris;
+    ParsedBody m_parsed;
+};
 
 // The notice after a body produced a list, and after it produced none.
 QString listNotice(const ParsedBody& parsed, bool fromCache);

@@ -557,7 +557,7 @@ ApplicationWindow {
                     Layout.preferredWidth: 90
                     Layout.preferredHeight: 90
                     padding: 0
-                    enabled: !vpn.busy && (vpn.connected || vpn.servers.length > 0)
+                    enabled: !vpn.busy && (vpn.connected || locations.count > 0)
                     opacity: enabled || vpn.busy ? 1 : 0.4
                     scale: pressed ? 0.95 : hovered ? 1.03 : 1
                     Accessible.name: label
@@ -682,7 +682,7 @@ ApplicationWindow {
 
             Label {
                 objectName: "serverCount"
-                text: vpn.connected ? "Отключитесь для смены" : vpn.servers.length + " профилей"
+                text: vpn.connected ? "Отключитесь для смены" : locations.count + " профилей"
                 color: colors.muted
                 font.pixelSize: 10
             }
@@ -695,7 +695,7 @@ ApplicationWindow {
             Layout.fillWidth: true
             Layout.fillHeight: true
             Layout.minimumHeight: 70
-            model: vpn.servers
+            model: vpn.serverModel
             spacing: 8
             clip: true
             boundsBehavior: Flickable.StopAtBounds
@@ -934,9 +934,9 @@ ApplicationWindow {
                 objectName: "subscriptionButton"
                 Layout.fillWidth: true
                 text: vpn.hasError ? "Подписка и диагностика"
-                                   : vpn.servers.length > 0 ? "Управление подпиской" : "Добавить подписку"
-                iconName: vpn.servers.length > 0 ? "sliders" : "plus"
-                primary: vpn.servers.length === 0
+                                   : locations.count > 0 ? "Управление подпиской" : "Добавить подписку"
+                iconName: locations.count > 0 ? "sliders" : "plus"
+                primary: locations.count === 0
                 onClicked: subscriptionPopup.open()
             }
         }

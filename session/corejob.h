@@ -21,6 +21,8 @@ public:
     void prepare(QProcess& process);
     // On QProcess::started: takes the running process in. Failures are ignored.
     void adopt(QProcess& process);
+    // Asks a running core to end, without waiting for it.
+    void end(QProcess& process);
 
 private:
     struct Private;

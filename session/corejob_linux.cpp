@@ -105,3 +105,9 @@ void CoreJob::adopt(QProcess& process)
 {
     Q_UNUSED(process);
 }
+
+void CoreJob::end(QProcess& process)
+{
+    // SIGTERM lets sing-box take down its adapter and routes.
+    process.terminate();
+}

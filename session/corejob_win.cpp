@@ -32,3 +32,10 @@ void CoreJob::adopt(QProcess& process)
     if (d->job)
         win32::assignProcessToJob(d->job, static_cast<unsigned long>(process.processId()));
 }
+
+void CoreJob::end(QProcess& process)
+{
+    // terminate() posts WM_CLOSE, which windowless console cores never receive: waiting for
+    // it would only delay the kill.
+    process.kill();
+}

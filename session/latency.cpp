@@ -17,18 +17,21 @@ const QString kPinging = QStringLiteral("pinging");
 const QString kLatency = QStringLiteral("latency");
 const QString kCheckError = QStringLiteral("checkError");
 
-// Writes one result into every entry for that server; false when none matched.
-bool writeResult(QVariantList& servers, const QString& uri, int milliseconds, const QString& error)
+// Writes one result into every entry for that server and updates those rows; false when
+// none matched.
+bool writeResult(QVariantList& servers, ServerListModel& model, const QString& uri,
+                 int milliseconds, const QString& error)
 {
     bool written = false;
-    for (QVariant& value : servers) {
-        QVariantMap entry = value.toMap();
+    for (qsizetype i = 0; i < servers.size(); ++i) {
+        QVariantMap entry = servers.at(i).toMap();
         if (entry.value(kUri).toString() != uri)
             continue;
         entry.insert(kPinging, false);
         entry.insert(kLatency, milliseconds);
         entry.insert(kCheckError, error);
-        value = entry;
+        servers[i] = entry;
+        model.rowsUpdated(i, i);
         written = true;
     }
     return written;
@@ -36,19 +39,26 @@ bool writeResult(QVariantList& servers, const QString& uri, int milliseconds, co
 
 } // namespace
 
-void Controller::pingServer(int index)
+bool Controller::queuePing(int index)
 {
     if (m_connecting || index < 0 || index >= m_servers.size())
-        return;
+        return false;
     QVariantMap entry = m_servers.at(index).toMap();
     // Already queued or running.
     if (entry.value(kPinging).toBool())
-        return;
+        return false;
     entry.insert(kPinging, true);
     m_servers[index] = entry;
-    emit serversChanged();
-
     m_pingQueue.append(entry.value(kUri).toString());
+    return true;
+}
+
+void Controller::pingServer(int index)
+{
+    if (!queuePing(index))
+        return;
+    m_serverModel.rowsUpdated(index, index);
+    emit serversChanged();
     processPingQueue();
 }
 
@@ -56,8 +66,17 @@ void Controller::pingAllServers()
 {
     if (m_connecting)
         return;
+    // One notification for the whole batch: per-entry signals made the window and the
+    // status file redo the whole list for every entry.
+    bool queued = false;
     for (int i = 0; i < m_servers.size(); ++i)
-        pingServer(i);
+        queued = queuePing(i) || queued;
+    if (!queued)
+        return;
+    m_serverModel.rowsUpdated(0, m_servers.size() - 1);
+    emit serversChanged();
+    // The first check's cores start on the next turn, after the window has shown the queue.
+    QTimer::singleShot(0, this, &Controller::processPingQueue);
 }
 
 void Controller::processPingQueue()
@@ -71,7 +90,7 @@ void Controller::processPingQueue()
         QString parseError;
         if (!parseProfileUri(uri, profile, &parseError)) {
             // Otherwise the entry would show a check that never ends.
-            if (writeResult(m_servers, uri, -1, parseError))
+            if (writeResult(m_servers, m_serverModel, uri, -1, parseError))
                 emit serversChanged();
             continue;
         }
@@ -105,9 +124,9 @@ void Controller::onPingFinished(TunnelSession* session, const QString& uri, int 
         return;
     session->setProperty("complete", true);
 
-    writeResult(m_servers, uri, milliseconds, error);
-    session->stop();
-    session->deleteLater();
+    writeResult(m_servers, m_serverModel, uri, milliseconds, error);
+    // Its cores end in the background; the next check does not wait for them.
+    session->stopAndRelease();
     m_pingSession.clear();
     emit serversChanged();
 
@@ -119,14 +138,20 @@ void Controller::cancelPings()
     m_pingQueue.clear();
     if (TunnelSession* session = m_pingSession.data()) {
         disconnect(session, nullptr, this, nullptr);
-        session->stop();
-        session->deleteLater();
+        session->stopAndRelease();
         m_pingSession.clear();
     }
-    for (QVariant& value : m_servers) {
-        QVariantMap entry = value.toMap();
+    // Only entries that were waiting change, so an idle list stays as it is.
+    qsizetype first = m_servers.size(), last = -1;
+    for (qsizetype i = 0; i < m_servers.size(); ++i) {
+        QVariantMap entry = m_servers.at(i).toMap();
+        if (!entry.value(kPinging).toBool())
+            continue;
         entry.insert(kPinging, false);
-        value = entry;
+        m_servers[i] = entry;
+        first = qMin(first, i);
+        last = i;
     }
+    m_serverModel.rowsUpdated(first, last);
     emit serversChanged();
 }

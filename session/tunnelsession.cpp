@@ -14,6 +14,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <utility>
 
 namespace {
 
@@ -49,16 +50,8 @@ bool writeConfig(const QString& path, const QJsonObject& document)
     return file.write(data) == data.size() && file.flush();
 }
 
-void stopProcess(QProcess& process)
-{
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.terminate();
-    if (!process.waitForFinished(kTerminateWaitMs)) {
-        process.kill();
-        process.waitForFinished(kKillWaitMs);
-    }
-}
+// How often a launch looks again whether the previous launch's cores have ended.
+constexpr int kEndingCheckMs = 20;
 
 } // namespace
 
@@ -78,8 +71,6 @@ QString pickServerAddress(const QList<QHostAddress>& addresses)
 TunnelSession::TunnelSession(const QString& appDir, QObject* parent)
     : QObject(parent), m_appDir(appDir)
 {
-    setUpProcess(m_xrayProcess);
-    setUpProcess(m_singBoxProcess);
     m_pollTimer.setInterval(kPollIntervalMs);
     connect(&m_pollTimer, &QTimer::timeout, this, &TunnelSession::poll);
 }
@@ -87,27 +78,92 @@ TunnelSession::TunnelSession(const QString& appDir, QObject* parent)
 TunnelSession::~TunnelSession()
 {
     stop();
+    endCoresNow();
 }
 
-void TunnelSession::setUpProcess(QProcess& process)
+void TunnelSession::endCoresNow()
 {
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    m_job.prepare(process);
-    connect(&process, &QProcess::readyReadStandardOutput, this,
-            [this, &process] { captureCoreOutput(process); });
-    connect(&process, &QProcess::started, this, [this, &process] { m_job.adopt(process); });
-    connect(&process, &QProcess::errorOccurred, this,
-            [this, &process](QProcess::ProcessError error) {
-                if (error == QProcess::FailedToStart && m_running && !m_stopping)
-                    fail(QStringLiteral("Не удалось запустить VPN-ядро: ") + process.errorString());
-            });
-    connect(&process, &QProcess::finished, this, [this, &process] {
-        // The core's last words belong in the message.
-        captureCoreOutput(process);
-        flushCoreOutput(m_coreLog, outputStream(process), m_profile);
-        if (m_running && !m_stopping)
-            fail(QStringLiteral("VPN-ядро остановилось. ") + m_coreLog);
+    QElapsedTimer now;
+    now.start();
+    for (const QPointer<QProcess>& core : std::as_const(m_endingCores)) {
+        if (!core || core->state() == QProcess::NotRunning)
+            continue;
+        const qint64 left = kTerminateWaitMs - (now.msecsSinceReference() -
+                                                core->property("endingSince").toLongLong());
+        if (left <= 0 || !core->waitForFinished(int(left))) {
+            core->kill();
+            core->waitForFinished(kKillWaitMs);
+        }
+    }
+}
+
+QProcess* TunnelSession::newProcess()
+{
+    auto* process = new QProcess(this);
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    m_job.prepare(*process);
+    connect(process, &QProcess::readyReadStandardOutput, this,
+            [this, process] { captureCoreOutput(*process); });
+    connect(process, &QProcess::started, this, [this, process] { m_job.adopt(*process); });
+    connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart && m_running && !m_stopping)
+            fail(QStringLiteral("Не удалось запустить VPN-ядро: ") + process->errorString());
     });
+    connect(process, &QProcess::finished, this, [this, process] {
+        // The core's last words belong in the message.
+        captureCoreOutput(*process);
+        flushCoreOutput(m_coreLog, outputStream(*process), m_profile);
+        if (m_running && !m_stopping)
+            fail(QStringLiteral("VPN-ядро остановилось. ") + coreLog());
+    });
+    return process;
+}
+
+void TunnelSession::retire(QProcess*& process)
+{
+    QProcess* core = std::exchange(process, nullptr);
+    if (!core)
+        return;
+    // Whatever it still prints or however it ends belongs to an earlier run.
+    disconnect(core, nullptr, this, nullptr);
+    if (core->state() == QProcess::NotRunning) {
+        core->deleteLater();
+        return;
+    }
+    connect(core, &QProcess::readyReadStandardOutput, core,
+            [core] { core->readAllStandardOutput(); });
+    connect(core, &QProcess::finished, this, [this, core] {
+        core->deleteLater();
+        if (m_releaseWhenEnded && !coresEnding())
+            deleteLater();
+    });
+    QElapsedTimer since;
+    since.start();
+    core->setProperty("endingSince", since.msecsSinceReference());
+    m_job.end(*core);
+    QTimer::singleShot(kTerminateWaitMs, core, [core] {
+        if (core->state() != QProcess::NotRunning)
+            core->kill();
+    });
+    m_endingCores.removeIf([](const QPointer<QProcess>& ended) { return !ended; });
+    m_endingCores.append(core);
+}
+
+bool TunnelSession::coresEnding() const
+{
+    for (const QPointer<QProcess>& core : m_endingCores) {
+        if (core && core->state() != QProcess::NotRunning)
+            return true;
+    }
+    return false;
+}
+
+void TunnelSession::stopAndRelease()
+{
+    stop();
+    m_releaseWhenEnded = true;
+    if (!coresEnding())
+        deleteLater();
 }
 
 bool TunnelSession::needsXray() const
@@ -122,7 +178,7 @@ void TunnelSession::captureCoreOutput(QProcess& process)
 
 CoreOutputStream& TunnelSession::outputStream(const QProcess& process)
 {
-    return &process == &m_xrayProcess ? m_xrayOutput : m_singBoxOutput;
+    return &process == m_xrayProcess ? m_xrayOutput : m_singBoxOutput;
 }
 
 void TunnelSession::start(const ServerProfile& profile, const TunnelOptions& options)
@@ -177,6 +233,14 @@ void TunnelSession::start(const ServerProfile& profile, const TunnelOptions& opt
 void TunnelSession::launch(const QString& serverAddress, const TunnelOptions& options)
 {
     const quint32 generation = m_generation;
+    // The previous run's cores hold the tunnel adapter and its routes until they are gone.
+    if (coresEnding()) {
+        QTimer::singleShot(kEndingCheckMs, this, [this, generation, serverAddress, options] {
+            if (m_running && generation == m_generation)
+                launch(serverAddress, options);
+        });
+        return;
+    }
     // Without a safe parent the documents go nowhere, never to a default temporary folder.
     const QString folderTemplate = runtimeFolderTemplate();
     m_runtimeDir =
@@ -204,8 +268,9 @@ void TunnelSession::launch(const QString& serverAddress, const TunnelOptions& op
             fail(QStringLiteral("Не удалось сохранить настройки Xray."));
             return;
         }
-        m_xrayProcess.start(corePath(m_appDir, Core::Xray), coreArguments(xrayConfig),
-                            QIODevice::ReadWrite);
+        m_xrayProcess = newProcess();
+        m_xrayProcess->start(corePath(m_appDir, Core::Xray), coreArguments(xrayConfig),
+                             QIODevice::ReadWrite);
         // A core that could not start has already failed and stopped the session.
         if (generation != m_generation)
             return;
@@ -219,8 +284,9 @@ void TunnelSession::launch(const QString& serverAddress, const TunnelOptions& op
         fail(QStringLiteral("Не удалось сохранить настройки туннеля."));
         return;
     }
-    m_singBoxProcess.start(corePath(m_appDir, Core::SingBox), coreArguments(singBoxConfig),
-                           QIODevice::ReadWrite);
+    m_singBoxProcess = newProcess();
+    m_singBoxProcess->start(corePath(m_appDir, Core::SingBox), coreArguments(singBoxConfig),
+                            QIODevice::ReadWrite);
     if (generation != m_generation)
         return;
 
@@ -233,11 +299,11 @@ void TunnelSession::poll()
     if (!m_running || m_readyEmitted || m_probeInFlight)
         return;
     if (m_startClock.elapsed() > kLaunchLimitMs) {
-        fail(QStringLiteral("VPN не запустился за 10 секунд. ") + m_coreLog);
+        fail(QStringLiteral("VPN не запустился за 10 секунд. ") + coreLog());
         return;
     }
-    if (m_singBoxProcess.state() != QProcess::Running ||
-        (needsXray() && m_xrayProcess.state() != QProcess::Running))
+    if (!m_singBoxProcess || m_singBoxProcess->state() != QProcess::Running ||
+        (needsXray() && (!m_xrayProcess || m_xrayProcess->state() != QProcess::Running)))
         return;
 
     m_probeInFlight = true;
@@ -293,8 +359,8 @@ void TunnelSession::stop()
     m_pollTimer.stop();
     m_probeInFlight = false;
 
-    stopProcess(m_singBoxProcess);
-    stopProcess(m_xrayProcess);
+    retire(m_singBoxProcess);
+    retire(m_xrayProcess);
 
     m_runtimeDir.reset();
     m_socksPort = 0;
@@ -308,7 +374,13 @@ void TunnelSession::abandon()
 {
     m_running = false;
     m_stopping = true;
-    m_singBoxProcess.kill();
-    m_xrayProcess.kill();
+    for (QProcess* core : {m_singBoxProcess, m_xrayProcess}) {
+        if (core)
+            core->kill();
+    }
+    for (const QPointer<QProcess>& core : std::as_const(m_endingCores)) {
+        if (core)
+            core->kill();
+    }
     m_runtimeDir.reset();
 }

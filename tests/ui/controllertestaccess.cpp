@@ -5,7 +5,9 @@
 void ControllerTestAccess::setServers(Controller& controller, const QVariantList& servers,
                                       int selectedRow)
 {
+    controller.m_serverModel.beginReplace();
     controller.m_servers = servers;
+    controller.m_serverModel.endReplace();
     controller.m_selectedRow = selectedRow;
     emit controller.serversChanged();
     emit controller.selectedChanged();
@@ -17,6 +19,7 @@ void ControllerTestAccess::setServerField(Controller& controller, int row, const
     QVariantMap entry = controller.m_servers.at(row).toMap();
     entry.insert(key, value);
     controller.m_servers[row] = entry;
+    controller.m_serverModel.rowsUpdated(row, row);
     emit controller.serversChanged();
 }
 

@@ -70,6 +70,7 @@ private slots:
     void routeModeButtonsAndCount_data();
     void routeModeButtonsAndCount();
     void processListKeepsItsScrollPosition();
+    void locationListKeepsItsPlaceWhileChecksRun();
     void reducedMotionStopsTheLoops();
     void closingHidesUntilQuitAllowsIt();
 
@@ -780,6 +781,33 @@ void WindowTest::processListKeepsItsScrollPosition()
     replace(60, {});
     QCOMPARE(list->property("contentY").toReal(), 0.0);
     QVERIFY(list->property("count").toInt() < 60);
+}
+
+void WindowTest::locationListKeepsItsPlaceWhileChecksRun()
+{
+    ControllerTestAccess::setServers(*m_vpn, uitest::sampleServers(40));
+    auto* list = item(QStringLiteral("locations"));
+    list->setProperty("contentY", 900.0);
+    QMetaObject::invokeMethod(list, "forceLayout");
+    const auto rowUnderPointer = [list] {
+        QQuickItem* row = nullptr;
+        QMetaObject::invokeMethod(list, "itemAt", Q_RETURN_ARG(QQuickItem*, row), Q_ARG(qreal, 20),
+                                  Q_ARG(qreal, 930));
+        return row;
+    };
+    QQuickItem* under = rowUnderPointer();
+    QVERIFY(under && under->property("index").toInt() > 5);
+    const int index = under->property("index").toInt();
+
+    // A check starts, its result arrives, the rest are cancelled: the rows change in place.
+    ControllerTestAccess::setServerField(*m_vpn, index, QStringLiteral("pinging"), true);
+    ControllerTestAccess::setServerField(*m_vpn, index, QStringLiteral("latency"), 87);
+    ControllerTestAccess::setServerField(*m_vpn, index, QStringLiteral("pinging"), false);
+    m_vpn->cancelPings();
+    QCOMPARE(list->property("contentY").toReal(), 900.0);
+    QCOMPARE(rowUnderPointer(), under);
+    QCOMPARE(findNamed<QQuickItem>(under, QStringLiteral("latencyButton"))->property("text"),
+             QVariant(QStringLiteral("HTTPS 87 мс")));
 }
 
 void WindowTest::reducedMotionStopsTheLoops()
