@@ -36,7 +36,8 @@ mapfile -t sources < <(project_sources -name '*.cpp' -not -name '*_linux.cpp' \
     -not -path './tests/app/tst_executable.cpp' \
     -not -path './tests/routing/tst_processlist.cpp' \
     -not -path './tests/routing/tst_iconprovider.cpp' \
-    -not -path './bench/bench_routing.cpp' -not -path './bench/bench_subscription.cpp')
+    -not -path './bench/bench_routing.cpp' -not -path './bench/bench_subscription.cpp' \
+    -not -path './bench/bench_coreflood.cpp' -not -path './bench/bench_longlist.cpp')
 mkdir -p "$out/generated" "$out/benchmark-include" "$out/moc"
 # moc's output only defines what Q_OBJECT declares: an empty file stands in for the syntax.
 grep -ohE '^#include "[A-Za-z0-9_]+\.moc"' "${sources[@]}" | cut -d'"' -f2 | sort -u |
