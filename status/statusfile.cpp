@@ -159,9 +159,9 @@ void Controller::writeStatusFile()
     m_statusBuilding = false;
     m_statusChangedWhileBuilding = false;
     m_statusProfiles = QJsonArray();
+    // The last word of a quitting client is written even when it repeats the file: a reader
+    // sees from its time that the client has ended.
     const StatusSnapshot snapshot = statusSnapshot();
-    if (statusAlreadyWritten(snapshot))
-        return;
     QJsonArray profiles;
     for (const QVariant& value : snapshot.servers)
         profiles.append(statusProfile(value));

@@ -174,8 +174,9 @@ void ExecutableTest::runningClientAnswersAnyConnection()
         socket.connectToServer(client.socketPath());
         QVERIFY(socket.waitForConnected(1000));
         if (!message.isEmpty()) {
+            // The client may close before the bytes are out; it must serve on either way.
             socket.write(message);
-            QVERIFY(socket.waitForBytesWritten(1000));
+            socket.waitForBytesWritten(1000);
         }
         QVERIFY(socket.state() == QLocalSocket::UnconnectedState ||
                 socket.waitForDisconnected(2000));

