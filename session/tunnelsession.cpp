@@ -3,6 +3,7 @@
 #include "config/cores.h"
 #include "config/singboxconfig.h"
 #include "config/xrayconfig.h"
+#include "session/coreoutput.h"
 #include "session/redaction.h"
 #include "session/runtimefolders.h"
 
@@ -100,10 +101,11 @@ void TunnelSession::endCoresNow()
 QProcess* TunnelSession::newProcess()
 {
     auto* process = new QProcess(this);
-    process->setProcessChannelMode(QProcess::MergedChannels);
     m_job.prepare(*process);
-    connect(process, &QProcess::readyReadStandardOutput, this,
-            [this, process] { captureCoreOutput(*process); });
+    auto* output = new CoreOutput(*process);
+    connect(output, &CoreOutput::received, this, [this, process](const QByteArray& chunk) {
+        appendCoreOutput(m_coreLog, outputStream(*process), chunk, m_profile);
+    });
     connect(process, &QProcess::started, this, [this, process] { m_job.adopt(*process); });
     connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart && m_running && !m_stopping)
@@ -111,7 +113,8 @@ QProcess* TunnelSession::newProcess()
     });
     connect(process, &QProcess::finished, this, [this, process] {
         // The core's last words belong in the message.
-        captureCoreOutput(*process);
+        if (auto* output = process->findChild<CoreOutput*>())
+            output->drain();
         flushCoreOutput(m_coreLog, outputStream(*process), m_profile);
         if (m_running && !m_stopping)
             fail(QStringLiteral("VPN-ядро остановилось. ") + coreLog());
@@ -124,14 +127,15 @@ void TunnelSession::retire(QProcess*& process)
     QProcess* core = std::exchange(process, nullptr);
     if (!core)
         return;
-    // Whatever it still prints or however it ends belongs to an earlier run.
+    // Whatever it still prints or however it ends belongs to an earlier run; its output is
+    // still taken in, and dropped.
     disconnect(core, nullptr, this, nullptr);
+    if (auto* output = core->findChild<CoreOutput*>())
+        disconnect(output, nullptr, this, nullptr);
     if (core->state() == QProcess::NotRunning) {
         core->deleteLater();
         return;
     }
-    connect(core, &QProcess::readyReadStandardOutput, core,
-            [core] { core->readAllStandardOutput(); });
     connect(core, &QProcess::finished, this, [this, core] {
         core->deleteLater();
         if (m_releaseWhenEnded && !coresEnding())
@@ -169,11 +173,6 @@ void TunnelSession::stopAndRelease()
 bool TunnelSession::needsXray() const
 {
     return m_profile.kind != ProfileKind::Hysteria2;
-}
-
-void TunnelSession::captureCoreOutput(QProcess& process)
-{
-    appendCoreOutput(m_coreLog, outputStream(process), process.readAllStandardOutput(), m_profile);
 }
 
 CoreOutputStream& TunnelSession::outputStream(const QProcess& process)

@@ -74,7 +74,6 @@ private:
     void poll();
     void removeCoreDocuments();
     void fail(const QString& message);
-    void captureCoreOutput(QProcess& process);
     CoreOutputStream& outputStream(const QProcess& process);
     QString coreLog() const { return m_coreLog; }
 
