@@ -120,8 +120,12 @@ void Controller::shutdown()
     // The client ends next: its cores must not outlive it.
     m_session.endCoresNow();
     clearConnectionState();
-    // Otherwise a client that quit while connected leaves a file that says it still is.
-    writeStatusFile();
+    // Otherwise a client that quit while connected leaves a file that says it still is. The
+    // quit reaches here up to three times (tray, aboutToQuit, destructor); with thousands of
+    // servers each repeat would rewrite megabytes that say nothing new.
+    if (!m_shutDown || !statusAlreadyWritten(statusSnapshot()))
+        writeStatusFile();
+    m_shutDown = true;
 }
 
 void Controller::shutdownAtExit()

@@ -204,6 +204,7 @@ private:
     // is a shallow copy; any change to the entries detaches the controller's own.
     StatusSnapshot m_statusWritten;
     bool m_statusWrittenOnce = false;
+    bool m_shutDown = false;
     // The scheduled write in progress: its state and the entries converted so far.
     bool m_statusBuilding = false;
     bool m_statusChangedWhileBuilding = false;
