@@ -183,6 +183,7 @@ private:
     bool m_subscriptionLoading = false;
     QString m_subscriptionNotice;
     bool m_keyringNoticeShown = false;
+    int m_downloadDeadlineMs = subscription::kDownloadDeadlineMs;
     QVariantList m_servers;
     ServerListModel m_serverModel{m_servers, this};
     QVariantList m_allProcesses;

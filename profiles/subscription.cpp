@@ -121,7 +121,7 @@ void Controller::importSubscription(const QString& url)
         if (reply->bytesAvailable() > subscription::kBodyLimit)
             reply->abort();
     });
-    QTimer::singleShot(subscription::kDownloadDeadlineMs, reply, [reply] { reply->abort(); });
+    QTimer::singleShot(m_downloadDeadlineMs, reply, [reply] { reply->abort(); });
     connect(reply, &QNetworkReply::finished, this,
             [this, reply, manager, link] { onSubscriptionReply(reply, manager, link); });
 }

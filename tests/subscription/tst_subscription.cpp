@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -27,6 +28,7 @@ class ControllerTestAccess
 {
 public:
     static const QTimer& pingStart(const Controller& c) { return c.m_pingStartTimer; }
+    static void setDownloadDeadline(Controller& c, int ms) { c.m_downloadDeadlineMs = ms; }
 };
 
 namespace {
@@ -132,6 +134,7 @@ private slots:
     void startupShowsTheCachedListFirst_data();
     void startupShowsTheCachedListFirst();
     void noSecretInClearAfterAnImport();
+    void linkNotRememberedWithoutAKeyring();
 
 private:
     QString url(const QByteArray& path, const QString& host = QStringLiteral("127.0.0.1")) const
@@ -275,6 +278,10 @@ void SubscriptionTest::failuresKeepTheListAndTheStore_data()
     HttpsTestResponse stalled;
     stalled.stall = true;
     QTest::newRow("server never answers") << stalled << failing << detail << QByteArray();
+    // A byte a second never trips the transfer limit; the overall deadline (3 s here) ends it.
+    QTest::newRow("server trickles past the deadline")
+        << HttpsTestResponse{200, {}, good, 0, false, 1000} << failing
+        << detail + QStringLiteral("200") << QByteArray();
 }
 
 void SubscriptionTest::failuresKeepTheListAndTheStore()
@@ -305,6 +312,8 @@ void SubscriptionTest::failuresKeepTheListAndTheStore()
         target = QStringLiteral("https://127.0.0.1:%1/sub").arg(closed.serverPort());
     }
     const int requestsBefore = m_server->requestCount();
+    if (response.trickleMs > 0)
+        ControllerTestAccess::setDownloadDeadline(*controller, 3000);
     QElapsedTimer clock;
     clock.start();
     controller->importSubscription(target);
@@ -604,6 +613,35 @@ void SubscriptionTest::noSecretInClearAfterAnImport()
         needles.append(uri.toUtf8());
     const QStringList hits = testenv::filesContainingAny(testenv::home(), needles);
     QVERIFY2(hits.isEmpty(), qPrintable(hits.join(u'\n')));
+}
+
+// Without a keyring the list is used, the link is not remembered and the user is told once.
+void SubscriptionTest::linkNotRememberedWithoutAKeyring()
+{
+    if (!qEnvironmentVariableIsSet("ORVIK_NO_KEYRING")) {
+        if (QSysInfo::kernelType() != QLatin1String("linux"))
+            QSKIP("the keyring is taken away through the session bus");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("ORVIK_NO_KEYRING"), QStringLiteral("1"));
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/none"));
+        QProcess child;
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QString::fromLatin1(QTest::currentTestFunction())});
+        QVERIFY(child.waitForFinished(60000));
+        QVERIFY2(child.exitCode() == 0, child.readAll().constData());
+        return;
+    }
+    auto controller = startController();
+    QVERIFY(importBody(*controller, "/sub/good", lines({kA, kB})));
+    QCOMPARE(uris(*controller), QStringList({kA, kB}));
+    QCOMPARE(controller->subscriptionNotice(),
+             QStringLiteral("Ссылка на подписку не будет запомнена: системное хранилище ключей "
+                            "недоступно."));
+    QVERIFY(settings::readSecret(settingskeys::subscription).isEmpty());
+    QVERIFY(importBody(*controller, "/sub/good", lines({kB})));
+    QCOMPARE(controller->subscriptionNotice(), kUpdated.arg(1));
 }
 
 ORVIK_TEST_MAIN(SubscriptionTest, QApplication)

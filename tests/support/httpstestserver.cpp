@@ -165,6 +165,17 @@ void HttpsTestServer::answer(QSslSocket* socket, const HttpsTestResponse& respon
         head += "Connection: close\r\n";
     head += "\r\n";
     socket->write(head);
+    if (response.trickleMs > 0) {
+        auto* drip = new QTimer(socket);
+        connect(drip, &QTimer::timeout, socket, [socket, drip, body = response.body]() mutable {
+            socket->write(body.left(1));
+            body.remove(0, 1);
+            if (body.isEmpty())
+                drip->stop();
+        });
+        drip->start(response.trickleMs);
+        return;
+    }
     if (!bodyless)
         socket->write(response.body);
     if (close)

@@ -23,6 +23,7 @@ struct HttpsTestResponse
     QByteArray body;
     int delayMs = 0;    // wait this long after the request before answering
     bool stall = false; // read the request and never answer
+    int trickleMs = 0;  // send the body one byte per this many ms
 };
 
 // One request as the server received it.
