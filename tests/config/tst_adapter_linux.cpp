@@ -93,34 +93,19 @@ private slots:
 
 void TestAdapterLinux::defaultRoutes_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("text");
     QTest::addColumn<QList<DefaultRoute>>("expected");
 
     const QString header = QString::fromLatin1(kRouteHeader);
-    QTest::newRow("this build machine")
-        << header + routeRow("eth0", "00000000", "010200C0", "0003", 0, "00000000") +
-               routeRow("eth0", "000200C0", "00000000", "0001", 0, "00FFFFFF")
-        << QList<DefaultRoute>{{QStringLiteral("eth0"), QStringLiteral("192.0.2.1"), 0}};
-    QTest::newRow("two interfaces, metrics in decimal, file order kept")
-        << header + routeRow("wlp2s0", "00000000", "FE01A8C0", "0003", 600, "00000000") +
-               routeRow("enp3s0", "00000000", "0101A8C0", "0003", 100, "00000000")
-        << QList<DefaultRoute>{{QStringLiteral("wlp2s0"), QStringLiteral("192.168.1.254"), 600},
-                               {QStringLiteral("enp3s0"), QStringLiteral("192.168.1.1"), 100}};
-    QTest::newRow("default route without gateway")
-        << header + routeRow("ppp0", "00000000", "00000000", "0001", 0, "00000000")
-        << QList<DefaultRoute>{{QStringLiteral("ppp0"), QStringLiteral("0.0.0.0"), 0}};
-    QTest::newRow("route not up, host route and network routes are not default")
-        << header + routeRow("eth0", "00000000", "010200C0", "0002", 0, "00000000") +
-               routeRow("eth0", "00000000", "010200C0", "0003", 0, "FFFFFFFF") +
-               routeRow("eth0", "0000000A", "010200C0", "0003", 0, "000000FF")
-        << QList<DefaultRoute>{};
-    QTest::newRow("malformed rows skipped")
-        << header + QStringLiteral("eth0\t00000000\n") +
-               routeRow("eth0", "00000000", "XYZ00000", "0003", 0, "00000000") +
-               routeRow("eth1", "00000000", "010200C0", "0003", 5, "00000000")
-        << QList<DefaultRoute>{{QStringLiteral("eth1"), QStringLiteral("192.0.2.1"), 5}};
+    QTest::newRow("this build machine") << header + routeRow("eth0", "00000000", "010200C0", "0003", 0, "00000000") + routeRow("eth0", "000200C0", "00000000", "0001", 0, "00FFFFFF") << QList<DefaultRoute>{{QStringLiteral("eth0"), QStringLiteral("192.0.2.1"), 0}};
+    QTest::newRow("two interfaces, metrics in decimal, file order kept") << header + routeRow("wlp2s0", "00000000", "FE01A8C0", "0003", 600, "00000000") + routeRow("enp3s0", "00000000", "0101A8C0", "0003", 100, "00000000") << QList<DefaultRoute>{{QStringLiteral("wlp2s0"), QStringLiteral("192.168.1.254"), 600}, {QStringLiteral("enp3s0"), QStringLiteral("192.168.1.1"), 100}};
+    QTest::newRow("default route without gateway") << header + routeRow("ppp0", "00000000", "00000000", "0001", 0, "00000000") << QList<DefaultRoute>{{QStringLiteral("ppp0"), QStringLiteral("0.0.0.0"), 0}};
+    QTest::newRow("route not up, host route and network routes are not default") << header + routeRow("eth0", "00000000", "010200C0", "0002", 0, "00000000") + routeRow("eth0", "00000000", "010200C0", "0003", 0, "FFFFFFFF") + routeRow("eth0", "0000000A", "010200C0", "0003", 0, "000000FF") << QList<DefaultRoute>{};
+    QTest::newRow("malformed rows skipped") << header + QStringLiteral("eth0\t00000000\n") + routeRow("eth0", "00000000", "XYZ00000", "0003", 0, "00000000") + routeRow("eth1", "00000000", "010200C0", "0003", 5, "00000000") << QList<DefaultRoute>{{QStringLiteral("eth1"), QStringLiteral("192.0.2.1"), 5}};
     QTest::newRow("header only") << header << QList<DefaultRoute>{};
     QTest::newRow("empty file") << QString() << QList<DefaultRoute>{};
+    // clang-format on
 }
 
 void TestAdapterLinux::defaultRoutes()

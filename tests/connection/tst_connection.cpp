@@ -388,21 +388,17 @@ void ConnectionTest::takeCoreAway(Core core)
 
 void ConnectionTest::sameNetwork_data()
 {
+    // clang-format off
     QTest::addColumn<PhysicalAdapter>("current");
     QTest::addColumn<bool>("same");
     const PhysicalAdapter bound = kAdapter;
     QTest::newRow("identical") << bound << true;
-    QTest::newRow("gateway only") << PhysicalAdapter{bound.interfaceName, bound.ipv4Address,
-                                                     QStringLiteral("10.0.0.1")}
-                                  << true;
-    QTest::newRow("new IPv4 address")
-        << PhysicalAdapter{bound.interfaceName, QStringLiteral("192.168.50.11"), bound.gateway}
-        << false;
-    QTest::newRow("other interface")
-        << PhysicalAdapter{QStringLiteral("wlan0"), bound.ipv4Address, bound.gateway} << false;
-    QTest::newRow("name differs in case")
-        << PhysicalAdapter{QStringLiteral("ETH0"), bound.ipv4Address, bound.gateway} << false;
+    QTest::newRow("gateway only") << PhysicalAdapter{bound.interfaceName, bound.ipv4Address, QStringLiteral("10.0.0.1")} << true;
+    QTest::newRow("new IPv4 address") << PhysicalAdapter{bound.interfaceName, QStringLiteral("192.168.50.11"), bound.gateway} << false;
+    QTest::newRow("other interface") << PhysicalAdapter{QStringLiteral("wlan0"), bound.ipv4Address, bound.gateway} << false;
+    QTest::newRow("name differs in case") << PhysicalAdapter{QStringLiteral("ETH0"), bound.ipv4Address, bound.gateway} << false;
     QTest::newRow("no adapter any more") << PhysicalAdapter{} << false;
+    // clang-format on
 }
 
 void ConnectionTest::sameNetwork()
@@ -414,13 +410,13 @@ void ConnectionTest::sameNetwork()
 
 void ConnectionTest::connectVerifiesBeforeConnected_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("uri");
     QTest::addColumn<QString>("mode");
     QTest::addColumn<QStringList>("cores");
-    QTest::newRow("Hysteria2, exclude mode")
-        << hy2Uri(QStringLiteral("Hy2")) << "exclude" << QStringList{"sing-box"};
-    QTest::newRow("VLESS, include mode")
-        << vlessUri(QStringLiteral("VLESS")) << "include" << QStringList{"sing-box", "xray"};
+    QTest::newRow("Hysteria2, exclude mode") << hy2Uri(QStringLiteral("Hy2")) << "exclude" << QStringList{"sing-box"};
+    QTest::newRow("VLESS, include mode") << vlessUri(QStringLiteral("VLESS")) << "include" << QStringList{"sing-box", "xray"};
+    // clang-format on
 }
 
 void ConnectionTest::connectVerifiesBeforeConnected()
@@ -501,20 +497,18 @@ void ConnectionTest::connectVerifiesBeforeConnected()
 
 void ConnectionTest::failureEndsWithoutReconnecting_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("uri");
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("errorStart");
     QTest::addColumn<bool>("wasConnected");
 
-    QTest::newRow("unparsable entry")
-        << kBrokenUri << "" << kProfileError << parserMessage(kBrokenUri) << false;
-    QTest::newRow("Xray missing") << vlessUri(QStringLiteral("VLESS")) << "no xray"
-                                  << kConnectionError << kCoreMissing << false;
-    QTest::newRow("core exits after ready") << hy2Uri(QStringLiteral("Hy2")) << "exit later"
-                                            << kConnectionError << kCoreStopped << true;
-    QTest::newRow("check endpoint answers 200")
-        << hy2Uri(QStringLiteral("Hy2")) << "answer 200" << kTrafficError << kCheckFailed << false;
+    QTest::newRow("unparsable entry") << kBrokenUri << "" << kProfileError << parserMessage(kBrokenUri) << false;
+    QTest::newRow("Xray missing") << vlessUri(QStringLiteral("VLESS")) << "no xray" << kConnectionError << kCoreMissing << false;
+    QTest::newRow("core exits after ready") << hy2Uri(QStringLiteral("Hy2")) << "exit later" << kConnectionError << kCoreStopped << true;
+    QTest::newRow("check endpoint answers 200") << hy2Uri(QStringLiteral("Hy2")) << "answer 200" << kTrafficError << kCheckFailed << false;
+    // clang-format on
 }
 
 void ConnectionTest::failureEndsWithoutReconnecting()
@@ -576,10 +570,12 @@ void ConnectionTest::failureEndsWithoutReconnecting()
 
 void ConnectionTest::staleVerificationIsIgnored_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("action");
     QTest::newRow("disconnect") << "disconnect";
     QTest::newRow("toggle") << "toggle";
     QTest::newRow("shutdown") << "shutdown";
+    // clang-format on
 }
 
 // A check still on its way when the tunnel goes can never report into the controller.
@@ -647,25 +643,17 @@ void ConnectionTest::callsThatDoNotFitAreIgnored()
 
 void ConnectionTest::optionChangeRestartsTheTunnel_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("startMode");
     QTest::addColumn<QString>("change");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("route mode") << "exclude"
-                                << "mode include"
-                                << "Применение режима приложений...";
-    QTest::newRow("application ticked, include mode") << "include"
-                                                      << "tick app"
-                                                      << "Применение списка VPN-приложений...";
-    QTest::newRow("application unticked, exclude mode") << "exclude"
-                                                        << "untick app"
-                                                        << "Применение исключений...";
-    QTest::newRow("bypass domain added") << "exclude"
-                                         << "add domain"
-                                         << "Применение списка сайтов...";
-    QTest::newRow("bypass domain removed") << "include"
-                                           << "remove domain"
-                                           << "Применение списка сайтов...";
+    QTest::newRow("route mode") << "exclude" << "mode include" << "Применение режима приложений...";
+    QTest::newRow("application ticked, include mode") << "include" << "tick app" << "Применение списка VPN-приложений...";
+    QTest::newRow("application unticked, exclude mode") << "exclude" << "untick app" << "Применение исключений...";
+    QTest::newRow("bypass domain added") << "exclude" << "add domain" << "Применение списка сайтов...";
+    QTest::newRow("bypass domain removed") << "include" << "remove domain" << "Применение списка сайтов...";
+    // clang-format on
 }
 
 void ConnectionTest::optionChangeRestartsTheTunnel()
@@ -727,6 +715,7 @@ void ConnectionTest::optionChangeRestartsTheTunnel()
 
 void ConnectionTest::restartWindow_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("second");
     QTest::addColumn<QString>("finalStatus");
     QTest::addColumn<int>("starts");
@@ -734,6 +723,7 @@ void ConnectionTest::restartWindow_data()
     QTest::newRow("toggle") << "toggle" << kDisconnected << 1;
     QTest::newRow("disconnect") << "disconnect" << kDisconnected << 1;
     QTest::newRow("manual connect") << "connect" << kConnected << 2;
+    // clang-format on
 }
 
 // What happens inside the 250 ms between the stop and the new start.
@@ -931,16 +921,17 @@ void ConnectionTest::checkWhileConnectingIsRefused()
 
 void ConnectionTest::failingServerGetsMinusOne_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("uri");
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("errorStart");
 
     QTest::newRow("core exits at once") << hy2Uri(QStringLiteral("Hy2")) << "exit" << kCoreStopped;
-    QTest::newRow("check endpoint answers 200")
-        << hy2Uri(QStringLiteral("Hy2")) << "answer 200" << kCheckFailed;
+    QTest::newRow("check endpoint answers 200") << hy2Uri(QStringLiteral("Hy2")) << "answer 200" << kCheckFailed;
     QTest::newRow("Xray missing") << vlessUri(QStringLiteral("VLESS")) << "no xray" << kCoreMissing;
     QTest::newRow("no adapter") << hy2Uri(QStringLiteral("Hy2")) << "no adapter" << kNoAdapter;
     QTest::newRow("unparsable entry") << kBrokenUri << "" << parserMessage(kBrokenUri);
+    // clang-format on
 }
 
 void ConnectionTest::failingServerGetsMinusOne()
@@ -987,6 +978,7 @@ void ConnectionTest::failingServerGetsMinusOne()
 
 void ConnectionTest::watchTick_data()
 {
+    // clang-format off
     QTest::addColumn<PhysicalAdapter>("next");
     QTest::addColumn<bool>("answer204");
     QTest::addColumn<QStringList>("statuses");
@@ -994,21 +986,12 @@ void ConnectionTest::watchTick_data()
     const QStringList restarted{kDisconnected, kNetworkChanged, kConnecting, kVerifying,
                                 kConnected};
     QTest::newRow("same adapter: proven again") << kAdapter << true << QStringList{};
-    QTest::newRow("only the gateway changed")
-        << PhysicalAdapter{kAdapter.interfaceName, kAdapter.ipv4Address,
-                           QStringLiteral("192.168.50.254")}
-        << true << QStringList{};
-    QTest::newRow("new IPv4 address")
-        << PhysicalAdapter{kAdapter.interfaceName, QStringLiteral("192.168.50.77"),
-                           kAdapter.gateway}
-        << true << restarted;
-    QTest::newRow("other interface")
-        << PhysicalAdapter{QStringLiteral("wlan0"), kAdapter.ipv4Address, kAdapter.gateway} << true
-        << restarted;
-    QTest::newRow("adapter lost") << PhysicalAdapter{} << true
-                                  << QStringList{kDisconnected, kNetworkChanged, kConnecting,
-                                                 kConnectionError};
+    QTest::newRow("only the gateway changed") << PhysicalAdapter{kAdapter.interfaceName, kAdapter.ipv4Address, QStringLiteral("192.168.50.254")} << true << QStringList{};
+    QTest::newRow("new IPv4 address") << PhysicalAdapter{kAdapter.interfaceName, QStringLiteral("192.168.50.77"), kAdapter.gateway} << true << restarted;
+    QTest::newRow("other interface") << PhysicalAdapter{QStringLiteral("wlan0"), kAdapter.ipv4Address, kAdapter.gateway} << true << restarted;
+    QTest::newRow("adapter lost") << PhysicalAdapter{} << true << QStringList{kDisconnected, kNetworkChanged, kConnecting, kConnectionError};
     QTest::newRow("traffic stopped") << kAdapter << false << QStringList{kTrafficError};
+    // clang-format on
 }
 
 void ConnectionTest::watchTick()
@@ -1107,9 +1090,11 @@ void ConnectionTest::checksFollowADownloadedList()
 
 void ConnectionTest::refreshWhileConnected_data()
 {
+    // clang-format off
     QTest::addColumn<bool>("serverKept");
     QTest::newRow("connected server still listed") << true;
     QTest::newRow("connected server gone") << false;
+    // clang-format on
 }
 
 void ConnectionTest::refreshWhileConnected()

@@ -83,55 +83,27 @@ private slots:
 
 void TestInspectDocuments::errors_data()
 {
+    // clang-format off
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("singbox without URI")
-        << QStringList{QStringLiteral("singbox")} << 2 << QStringLiteral("profile URI is missing");
-    QTest::newRow("two URIs") << QStringList{QStringLiteral("xray"), kVlessUri, kVlessUri} << 2
-                              << QStringLiteral("exactly one profile URI");
-    QTest::newRow("unknown option")
-        << QStringList{QStringLiteral("singbox"), kVlessUri, QStringLiteral("--tunnel")} << 2
-        << QStringLiteral("unknown option --tunnel");
-    QTest::newRow("option without its value")
-        << QStringList{QStringLiteral("singbox"), kVlessUri, QStringLiteral("--xray-port")} << 2
-        << QStringLiteral("--xray-port needs a value");
-    QTest::newRow("port 0") << QStringList{QStringLiteral("singbox"), kVlessUri,
-                                           QStringLiteral("--check-port=0")}
-                            << 2 << QStringLiteral("--check-port must be 1..65535");
-    QTest::newRow("adapter without addresses")
-        << QStringList{QStringLiteral("xray"), kVlessUri, QStringLiteral("--adapter"),
-                       QStringLiteral("eth0")}
-        << 2 << QStringLiteral("--adapter takes NAME,IPV4,GATEWAY");
-    QTest::newRow("adapter with a host name for an address")
-        << QStringList{QStringLiteral("xray"), kVlessUri, QStringLiteral("--adapter"),
-                       QStringLiteral("eth0,router.lan,192.168.1.1")}
-        << 2 << QStringLiteral("--adapter takes NAME,IPV4,GATEWAY");
-    QTest::newRow("server address that is a name")
-        << QStringList{QStringLiteral("singbox"), kNamedHostUri, QStringLiteral("--server-address"),
-                       QStringLiteral("vpn.example.com")}
-        << 2 << QStringLiteral("--server-address must be an IPv4 address");
-    QTest::newRow("host name without --server-address")
-        << QStringList{QStringLiteral("singbox"), kNamedHostUri} << 2
-        << QStringLiteral("\"vpn.example.com\" is not an IPv4 address");
-    QTest::newRow("refused profile: the client's reason")
-        << QStringList{QStringLiteral("singbox"), QStringLiteral("vless://x@host")} << 1
-        << QStringLiteral("the client refuses this profile: Некорректный адрес сервера");
-    QTest::newRow("unsupported scheme")
-        << QStringList{QStringLiteral("xray"), QStringLiteral("vmess://x@203.0.113.5:443")} << 1
-        << QStringLiteral("Неподдерживаемый протокол: vmess");
-    QTest::newRow("xray for Hysteria2")
-        << QStringList{QStringLiteral("xray"), kHysteriaUri} << 1
-        << QStringLiteral("a Hysteria2 profile has no Xray document");
-    QTest::newRow("redact without URI") << QStringList{QStringLiteral("redact")} << 2
-                                        << QStringLiteral("give exactly one profile URI");
-    QTest::newRow("redact with a refused URI")
-        << QStringList{QStringLiteral("redact"), QStringLiteral("hy2://@203.0.113.5:443")} << 1
-        << QStringLiteral("В профиле Hysteria2 нет ключа");
-    QTest::newRow("adapter with an argument")
-        << QStringList{QStringLiteral("adapter"), QStringLiteral("eth0")} << 2
-        << QStringLiteral("takes no arguments");
+    QTest::newRow("singbox without URI") << QStringList{QStringLiteral("singbox")} << 2 << QStringLiteral("profile URI is missing");
+    QTest::newRow("two URIs") << QStringList{QStringLiteral("xray"), kVlessUri, kVlessUri} << 2 << QStringLiteral("exactly one profile URI");
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("singbox"), kVlessUri, QStringLiteral("--tunnel")} << 2 << QStringLiteral("unknown option --tunnel");
+    QTest::newRow("option without its value") << QStringList{QStringLiteral("singbox"), kVlessUri, QStringLiteral("--xray-port")} << 2 << QStringLiteral("--xray-port needs a value");
+    QTest::newRow("port 0") << QStringList{QStringLiteral("singbox"), kVlessUri, QStringLiteral("--check-port=0")} << 2 << QStringLiteral("--check-port must be 1..65535");
+    QTest::newRow("adapter without addresses") << QStringList{QStringLiteral("xray"), kVlessUri, QStringLiteral("--adapter"), QStringLiteral("eth0")} << 2 << QStringLiteral("--adapter takes NAME,IPV4,GATEWAY");
+    QTest::newRow("adapter with a host name for an address") << QStringList{QStringLiteral("xray"), kVlessUri, QStringLiteral("--adapter"), QStringLiteral("eth0,router.lan,192.168.1.1")} << 2 << QStringLiteral("--adapter takes NAME,IPV4,GATEWAY");
+    QTest::newRow("server address that is a name") << QStringList{QStringLiteral("singbox"), kNamedHostUri, QStringLiteral("--server-address"), QStringLiteral("vpn.example.com")} << 2 << QStringLiteral("--server-address must be an IPv4 address");
+    QTest::newRow("host name without --server-address") << QStringList{QStringLiteral("singbox"), kNamedHostUri} << 2 << QStringLiteral("\"vpn.example.com\" is not an IPv4 address");
+    QTest::newRow("refused profile: the client's reason") << QStringList{QStringLiteral("singbox"), QStringLiteral("vless://x@host")} << 1 << QStringLiteral("the client refuses this profile: Некорректный адрес сервера");
+    QTest::newRow("unsupported scheme") << QStringList{QStringLiteral("xray"), QStringLiteral("vmess://x@203.0.113.5:443")} << 1 << QStringLiteral("Неподдерживаемый протокол: vmess");
+    QTest::newRow("xray for Hysteria2") << QStringList{QStringLiteral("xray"), kHysteriaUri} << 1 << QStringLiteral("a Hysteria2 profile has no Xray document");
+    QTest::newRow("redact without URI") << QStringList{QStringLiteral("redact")} << 2 << QStringLiteral("give exactly one profile URI");
+    QTest::newRow("redact with a refused URI") << QStringList{QStringLiteral("redact"), QStringLiteral("hy2://@203.0.113.5:443")} << 1 << QStringLiteral("В профиле Hysteria2 нет ключа");
+    QTest::newRow("adapter with an argument") << QStringList{QStringLiteral("adapter"), QStringLiteral("eth0")} << 2 << QStringLiteral("takes no arguments");
+    // clang-format on
 }
 
 void TestInspectDocuments::errors()

@@ -89,12 +89,12 @@ private slots:
 
 void TestProfileUri::rejection_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("uri");
     QTest::addColumn<QString>("message");
 
     const QString address = QStringLiteral("Некорректный адрес сервера");
-    QTest::newRow("no port") << withIds(QStringLiteral("vless://{ID}@h?security=tls&sni=s"))
-                             << address;
+    QTest::newRow("no port") << withIds(QStringLiteral("vless://{ID}@h?security=tls&sni=s")) << address;
     QTest::newRow("port 0") << QStringLiteral("trojan://p@h:0?security=tls&sni=s") << address;
     QTest::newRow("port 65536") << QStringLiteral("hy2://p@h:65536") << address;
     QTest::newRow("no host") << QStringLiteral("hy2://p@:443") << address;
@@ -102,128 +102,90 @@ void TestProfileUri::rejection_data()
     QTest::newRow("address before scheme") << QStringLiteral("ss://x@h") << address;
     QTest::newRow("empty") << QString() << address;
 
-    QTest::newRow("scheme") << QStringLiteral("ss://x@h:1")
-                            << QStringLiteral("Неподдерживаемый протокол: ss");
-    QTest::newRow("scheme lower-cased")
-        << QStringLiteral("VMESS://x@h:1") << QStringLiteral("Неподдерживаемый протокол: vmess");
+    QTest::newRow("scheme") << QStringLiteral("ss://x@h:1") << QStringLiteral("Неподдерживаемый протокол: ss");
+    QTest::newRow("scheme lower-cased") << QStringLiteral("VMESS://x@h:1") << QStringLiteral("Неподдерживаемый протокол: vmess");
 
     const QString key = QStringLiteral("Неподдерживаемый ключ или шифрование VLESS");
-    QTest::newRow("nil id")
-        << QStringLiteral("vless://00000000-0000-0000-0000-000000000000@h:443?security=tls&sni=s")
-        << key;
-    QTest::newRow("id not a uuid")
-        << QStringLiteral("vless://user@h:443?security=tls&sni=s") << key;
-    QTest::newRow("id with trailing line feed")
-        << withIds(QStringLiteral("vless://{ID}%0A@h:443?security=tls&sni=s")) << key;
-    QTest::newRow("id with trailing text")
-        << withIds(QStringLiteral("vless://{ID}ab@h:443?security=tls&sni=s")) << key;
+    QTest::newRow("nil id") << QStringLiteral("vless://00000000-0000-0000-0000-000000000000@h:443?security=tls&sni=s") << key;
+    QTest::newRow("id not a uuid") << QStringLiteral("vless://user@h:443?security=tls&sni=s") << key;
+    QTest::newRow("id with trailing line feed") << withIds(QStringLiteral("vless://{ID}%0A@h:443?security=tls&sni=s")) << key;
+    QTest::newRow("id with trailing text") << withIds(QStringLiteral("vless://{ID}ab@h:443?security=tls&sni=s")) << key;
     QTest::newRow("encryption") << tls(QStringLiteral("&encryption=aes-128-gcm")) << key;
 
     const QString security = QStringLiteral("Для VLESS требуется TLS или REALITY");
     QTest::newRow("no security") << vless(QStringLiteral("sni=s")) << security;
     QTest::newRow("security upper case") << vless(QStringLiteral("security=TLS&sni=s")) << security;
-    QTest::newRow("no sni") << vless(QStringLiteral("security=tls"))
-                            << QStringLiteral("В профиле не указан SNI");
+    QTest::newRow("no sni") << vless(QStringLiteral("security=tls")) << QStringLiteral("В профиле не указан SNI");
 
     const QString realityError = QStringLiteral("Некорректные параметры REALITY");
-    QTest::newRow("pbk 42") << vless(QStringLiteral("security=reality&sni=s&pbk=") + kKey.left(42))
-                            << realityError;
+    QTest::newRow("pbk 42") << vless(QStringLiteral("security=reality&sni=s&pbk=") + kKey.left(42)) << realityError;
     QTest::newRow("pbk 44") << reality(QStringLiteral("A")) << realityError;
-    QTest::newRow("pbk standard alphabet")
-        << vless(QStringLiteral("security=reality&sni=s&pbk=%2B") + kKey.mid(1)) << realityError;
+    QTest::newRow("pbk standard alphabet") << vless(QStringLiteral("security=reality&sni=s&pbk=%2B") + kKey.mid(1)) << realityError;
     QTest::newRow("pbk trailing line feed") << reality(QStringLiteral("%0A")) << realityError;
     QTest::newRow("sid odd") << reality(QStringLiteral("&sid=abc")) << realityError;
     QTest::newRow("sid 18") << reality(QStringLiteral("&sid=0123456789abcdef01")) << realityError;
     QTest::newRow("sid not hex") << reality(QStringLiteral("&sid=zz")) << realityError;
 
-    QTest::newRow("flow") << tls(QStringLiteral("&flow=xtls-rprx-direct"))
-                          << QStringLiteral("Неподдерживаемый VLESS flow");
-    QTest::newRow("vless grpc no service")
-        << tls(QStringLiteral("&type=grpc")) << QStringLiteral("Не указано имя gRPC-сервиса");
+    QTest::newRow("flow") << tls(QStringLiteral("&flow=xtls-rprx-direct")) << QStringLiteral("Неподдерживаемый VLESS flow");
+    QTest::newRow("vless grpc no service") << tls(QStringLiteral("&type=grpc")) << QStringLiteral("Не указано имя gRPC-сервиса");
 
     const QString vision = QStringLiteral("XTLS Vision поддерживается только с TCP");
-    QTest::newRow("vision grpc") << tls(QStringLiteral(
-                                        "&type=grpc&serviceName=g&flow=xtls-rprx-vision"))
-                                 << vision;
+    QTest::newRow("vision grpc") << tls(QStringLiteral( "&type=grpc&serviceName=g&flow=xtls-rprx-vision")) << vision;
     QTest::newRow("vision ws") << tls(QStringLiteral("&type=ws&flow=xtls-rprx-vision")) << vision;
-    QTest::newRow("vision xhttp") << tls(QStringLiteral("&type=xhttp&flow=xtls-rprx-vision"))
-                                  << vision;
-    QTest::newRow("vless transport") << tls(QStringLiteral("&type=kcp"))
-                                     << QStringLiteral("Неподдерживаемый транспорт VLESS: kcp");
+    QTest::newRow("vision xhttp") << tls(QStringLiteral("&type=xhttp&flow=xtls-rprx-vision")) << vision;
+    QTest::newRow("vless transport") << tls(QStringLiteral("&type=kcp")) << QStringLiteral("Неподдерживаемый транспорт VLESS: kcp");
 
     const QString trojan = QStringLiteral("Неподдерживаемый профиль Trojan");
-    QTest::newRow("trojan no password")
-        << QStringLiteral("trojan://h:443?security=tls&sni=s") << trojan;
+    QTest::newRow("trojan no password") << QStringLiteral("trojan://h:443?security=tls&sni=s") << trojan;
     QTest::newRow("trojan no sni") << QStringLiteral("trojan://p@h:443?security=tls") << trojan;
-    QTest::newRow("trojan reality")
-        << QStringLiteral("trojan://p@h:443?security=reality&sni=s") << trojan;
-    QTest::newRow("trojan ws") << QStringLiteral("trojan://p@h:443?security=tls&sni=s&type=ws")
-                               << trojan;
+    QTest::newRow("trojan reality") << QStringLiteral("trojan://p@h:443?security=reality&sni=s") << trojan;
+    QTest::newRow("trojan ws") << QStringLiteral("trojan://p@h:443?security=tls&sni=s&type=ws") << trojan;
 
-    QTest::newRow("hy2 no key") << QStringLiteral("hy2://h:443")
-                                << QStringLiteral("В профиле Hysteria2 нет ключа");
-    QTest::newRow("hy2 obfs") << QStringLiteral("hy2://k@h:443?obfs=xor")
-                              << QStringLiteral("Неподдерживаемая маскировка Hysteria2");
+    QTest::newRow("hy2 no key") << QStringLiteral("hy2://h:443") << QStringLiteral("В профиле Hysteria2 нет ключа");
+    QTest::newRow("hy2 obfs") << QStringLiteral("hy2://k@h:443?obfs=xor") << QStringLiteral("Неподдерживаемая маскировка Hysteria2");
 
     const QString serviceName = QStringLiteral("Некорректное имя gRPC-сервиса");
-    QTest::newRow("trojan grpc no service")
-        << QStringLiteral("trojan://p@h:443?security=tls&sni=s&type=grpc") << serviceName;
-    QTest::newRow("service with line feed")
-        << tls(QStringLiteral("&type=grpc&serviceName=g%0A")) << serviceName;
-    QTest::newRow("authority with carriage return")
-        << tls(QStringLiteral("&type=grpc&serviceName=g&authority=a%0Db")) << serviceName;
-    QTest::newRow("grpc mode") << tls(QStringLiteral("&type=grpc&serviceName=g&mode=multi2"))
-                               << QStringLiteral("Неподдерживаемый режим gRPC");
+    QTest::newRow("trojan grpc no service") << QStringLiteral("trojan://p@h:443?security=tls&sni=s&type=grpc") << serviceName;
+    QTest::newRow("service with line feed") << tls(QStringLiteral("&type=grpc&serviceName=g%0A")) << serviceName;
+    QTest::newRow("authority with carriage return") << tls(QStringLiteral("&type=grpc&serviceName=g&authority=a%0Db")) << serviceName;
+    QTest::newRow("grpc mode") << tls(QStringLiteral("&type=grpc&serviceName=g&mode=multi2")) << QStringLiteral("Неподдерживаемый режим gRPC");
 
     const QString alpn = QStringLiteral("Для gRPC требуется ALPN h2");
-    QTest::newRow("alpn http/1.1")
-        << tls(QStringLiteral("&type=grpc&serviceName=g&alpn=http/1.1")) << alpn;
-    QTest::newRow("alpn not trimmed")
-        << tls(QStringLiteral("&type=grpc&serviceName=g&alpn=http/1.1,%20h2")) << alpn;
+    QTest::newRow("alpn http/1.1") << tls(QStringLiteral("&type=grpc&serviceName=g&alpn=http/1.1")) << alpn;
+    QTest::newRow("alpn not trimmed") << tls(QStringLiteral("&type=grpc&serviceName=g&alpn=http/1.1,%20h2")) << alpn;
     QTest::newRow("alpn case") << tls(QStringLiteral("&type=grpc&serviceName=g&alpn=H2")) << alpn;
 
-    QTest::newRow("ws reality") << reality(QStringLiteral("&type=ws"))
-                                << QStringLiteral("WebSocket требует TLS");
+    QTest::newRow("ws reality") << reality(QStringLiteral("&type=ws")) << QStringLiteral("WebSocket требует TLS");
     const QString path = QStringLiteral("Некорректный путь транспорта");
     QTest::newRow("path relative") << tls(QStringLiteral("&type=ws&path=ws")) << path;
     QTest::newRow("path line feed") << tls(QStringLiteral("&type=xhttp&path=/a%0A")) << path;
-    // clang-format off
     QTest::newRow("ws host with CR LF") << tls(QStringLiteral("&type=ws&host=a%0D%0AX-Evil:%201")) << path;
     QTest::newRow("xhttp host with tab") << tls(QStringLiteral("&type=xhttp&host=a%09b")) << path;
     QTest::newRow("sni with line feed") << vless(QStringLiteral("security=tls&sni=s%0A")) << address;
     QTest::newRow("fp with carriage return") << tls(QStringLiteral("&fp=chrome%0D")) << address;
     QTest::newRow("trojan password with NUL") << QStringLiteral("trojan://p%00@h:443?security=tls&sni=s") << trojan;
     QTest::newRow("hy2 obfs password with line feed") << QStringLiteral("hy2://k@h:443?obfs=salamander&obfs-password=x%0A") << QStringLiteral("Неподдерживаемая маскировка Hysteria2");
-    // clang-format on
     const QString xhttpMode = QStringLiteral("Неизвестный режим XHTTP");
     QTest::newRow("ws mode gun") << tls(QStringLiteral("&type=ws&mode=gun")) << xhttpMode;
     QTest::newRow("xhttp mode case") << tls(QStringLiteral("&type=xhttp&mode=Auto")) << xhttpMode;
-    QTest::newRow("xhttp extra") << tls(QStringLiteral("&type=xhttp&extra=%7B%7D"))
-                                 << QStringLiteral(
-                                        "Расширенные параметры XHTTP требуют поддержки в клиенте");
+    QTest::newRow("xhttp extra") << tls(QStringLiteral("&type=xhttp&extra=%7B%7D")) << QStringLiteral( "Расширенные параметры XHTTP требуют поддержки в клиенте");
 
     const QString insecure = QStringLiteral("Небезопасная проверка TLS не поддерживается");
     QTest::newRow("allowInsecure") << tls(QStringLiteral("&allowInsecure=1")) << insecure;
     QTest::newRow("insecure hy2") << QStringLiteral("hy2://k@h:443?insecure=1") << insecure;
-    QTest::newRow("insecure trojan")
-        << QStringLiteral("trojan://p@h:443?security=tls&sni=s&insecure=1") << insecure;
+    QTest::newRow("insecure trojan") << QStringLiteral("trojan://p@h:443?security=tls&sni=s&insecure=1") << insecure;
 
-    QTest::newRow("hy2 fragment") << QStringLiteral("hy2://k@h:443?fragment=1,1,tlshello")
-                                  << QStringLiteral(
-                                         "Фрагментация доступна только для TCP-транспортов");
+    QTest::newRow("hy2 fragment") << QStringLiteral("hy2://k@h:443?fragment=1,1,tlshello") << QStringLiteral( "Фрагментация доступна только для TCP-транспортов");
     const QString fragment = QStringLiteral("Некорректная фрагментация");
     QTest::newRow("fragment 2 items") << tls(QStringLiteral("&fragment=100-200,10")) << fragment;
-    QTest::newRow("fragment 5 items")
-        << tls(QStringLiteral("&fragment=1,1,tlshello,1,1")) << fragment;
+    QTest::newRow("fragment 5 items") << tls(QStringLiteral("&fragment=1,1,tlshello,1,1")) << fragment;
     QTest::newRow("fragment packets") << tls(QStringLiteral("&fragment=1,1,1-3")) << fragment;
     const QString range = QStringLiteral("Некорректный диапазон фрагментации");
-    QTest::newRow("fragment lengths 0")
-        << tls(QStringLiteral("&fragment=0-10,1,tlshello")) << range;
-    QTest::newRow("fragment delays 1001")
-        << tls(QStringLiteral("&fragment=1,1001,tlshello")) << range;
+    QTest::newRow("fragment lengths 0") << tls(QStringLiteral("&fragment=0-10,1,tlshello")) << range;
+    QTest::newRow("fragment delays 1001") << tls(QStringLiteral("&fragment=1,1001,tlshello")) << range;
     QTest::newRow("fragment split 0") << tls(QStringLiteral("&fragment=1,1,tlshello,0")) << range;
-    QTest::newRow("fragment split empty")
-        << tls(QStringLiteral("&fragment=1,1,tlshello,")) << range;
+    QTest::newRow("fragment split empty") << tls(QStringLiteral("&fragment=1,1,tlshello,")) << range;
+    // clang-format on
 }
 
 void TestProfileUri::rejection()
@@ -239,6 +201,7 @@ void TestProfileUri::rejection()
 
 void TestProfileUri::accepted_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("uri");
     QTest::addColumn<ServerProfile>("expected");
 
@@ -258,8 +221,7 @@ void TestProfileUri::accepted_data()
         p.security = QStringLiteral("reality");
         p.flow = QStringLiteral("xtls-rprx-vision");
         p.port = 8443;
-        QTest::newRow("vless tcp reality")
-            << QStringLiteral("  \t") + p.uri + QStringLiteral("\r\n") << p;
+        QTest::newRow("vless tcp reality") << QStringLiteral("  \t") + p.uri + QStringLiteral("\r\n") << p;
     }
     {
         ServerProfile p;
@@ -394,6 +356,7 @@ void TestProfileUri::accepted_data()
         p.port = 443;
         QTest::newRow("hy2 upper-case scheme") << p.uri << p;
     }
+    // clang-format on
 }
 
 void TestProfileUri::accepted()
@@ -411,38 +374,24 @@ void TestProfileUri::accepted()
 // Single fields of profiles that differ from a full row above in one parameter.
 void TestProfileUri::acceptedVariants_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("uri");
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("value");
 
-    QTest::newRow("raw is tcp") << tls(QStringLiteral("&type=raw")) << "kind"
-                                << "3";
-    QTest::newRow("tls keeps empty fp") << tls() << "fingerprint"
-                                        << "";
-    QTest::newRow("reality empty sid") << reality(QStringLiteral("&sid=")) << "shortId"
-                                       << "";
-    QTest::newRow("reality 16-digit sid")
-        << reality(QStringLiteral("&sid=0123456789ABCDEF")) << "shortId"
-        << "0123456789ABCDEF";
-    QTest::newRow("braced id") << withIds(QStringLiteral("vless://{{ID}}@h:443?security=tls&sni=s"))
-                               << "credential" << QLatin1Char('{') + kId + QLatin1Char('}');
-    QTest::newRow("grpc no mode") << tls(QStringLiteral("&type=grpc&serviceName=g"))
-                                  << "grpcMultiMode"
-                                  << "0";
-    QTest::newRow("grpc no alpn keeps xhttpMode empty")
-        << tls(QStringLiteral("&type=grpc&serviceName=g")) << "xhttpMode"
-        << "";
-    QTest::newRow("ws host header")
-        << tls(QStringLiteral("&type=ws&host=a.example&path=/p")) << "hostHeader"
-        << "a.example";
-    QTest::newRow("ws packet-up") << tls(QStringLiteral("&type=ws&mode=packet-up")) << "xhttpMode"
-                                  << "packet-up";
-    QTest::newRow("hy2 password only") << QStringLiteral("hy2://:pw@h:443") << "credential"
-                                       << ":pw";
-    QTest::newRow("plus kept in credential") << QStringLiteral("hy2://a+b@h:443") << "credential"
-                                             << "a+b";
-    QTest::newRow("host fully decoded") << QStringLiteral("hy2://k@h%2Dx.example:443") << "host"
-                                        << "h-x.example";
+    QTest::newRow("raw is tcp") << tls(QStringLiteral("&type=raw")) << "kind" << "3";
+    QTest::newRow("tls keeps empty fp") << tls() << "fingerprint" << "";
+    QTest::newRow("reality empty sid") << reality(QStringLiteral("&sid=")) << "shortId" << "";
+    QTest::newRow("reality 16-digit sid") << reality(QStringLiteral("&sid=0123456789ABCDEF")) << "shortId" << "0123456789ABCDEF";
+    QTest::newRow("braced id") << withIds(QStringLiteral("vless://{{ID}}@h:443?security=tls&sni=s")) << "credential" << QLatin1Char('{') + kId + QLatin1Char('}');
+    QTest::newRow("grpc no mode") << tls(QStringLiteral("&type=grpc&serviceName=g")) << "grpcMultiMode" << "0";
+    QTest::newRow("grpc no alpn keeps xhttpMode empty") << tls(QStringLiteral("&type=grpc&serviceName=g")) << "xhttpMode" << "";
+    QTest::newRow("ws host header") << tls(QStringLiteral("&type=ws&host=a.example&path=/p")) << "hostHeader" << "a.example";
+    QTest::newRow("ws packet-up") << tls(QStringLiteral("&type=ws&mode=packet-up")) << "xhttpMode" << "packet-up";
+    QTest::newRow("hy2 password only") << QStringLiteral("hy2://:pw@h:443") << "credential" << ":pw";
+    QTest::newRow("plus kept in credential") << QStringLiteral("hy2://a+b@h:443") << "credential" << "a+b";
+    QTest::newRow("host fully decoded") << QStringLiteral("hy2://k@h%2Dx.example:443") << "host" << "h-x.example";
+    // clang-format on
 }
 
 void TestProfileUri::acceptedVariants()
@@ -481,31 +430,22 @@ void TestProfileUri::errorContract()
 
 void TestProfileUri::label_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("uri");
     QTest::addColumn<QString>("label");
 
     QTest::newRow("vless tcp tls") << tls() << QStringLiteral("VLESS · TCP · TLS");
-    QTest::newRow("vless raw tls")
-        << tls(QStringLiteral("&type=raw")) << QStringLiteral("VLESS · TCP · TLS");
-    QTest::newRow("vless tcp reality")
-        << reality(QString()) << QStringLiteral("VLESS · TCP · REALITY");
-    QTest::newRow("vless grpc tls")
-        << tls(QStringLiteral("&type=grpc&serviceName=g")) << QStringLiteral("VLESS · gRPC · TLS");
-    QTest::newRow("vless grpc reality") << reality(QStringLiteral("&type=grpc&serviceName=g"))
-                                        << QStringLiteral("VLESS · gRPC · REALITY");
-    QTest::newRow("vless ws") << tls(QStringLiteral("&type=ws"))
-                              << QStringLiteral("VLESS · WebSocket · TLS");
-    QTest::newRow("vless xhttp tls")
-        << tls(QStringLiteral("&type=xhttp")) << QStringLiteral("VLESS · XHTTP · TLS");
-    QTest::newRow("vless xhttp reality")
-        << reality(QStringLiteral("&type=xhttp")) << QStringLiteral("VLESS · XHTTP · REALITY");
-    QTest::newRow("trojan tcp") << QStringLiteral("trojan://p@h:443?security=tls&sni=s")
-                                << QStringLiteral("Trojan · TCP · TLS");
-    QTest::newRow("trojan grpc")
-        << QStringLiteral("trojan://p@h:443?security=tls&sni=s&type=grpc&serviceName=g")
-        << QStringLiteral("Trojan · gRPC · TLS");
-    QTest::newRow("hysteria2") << QStringLiteral("hysteria2://k@h:443")
-                               << QStringLiteral("Hysteria2");
+    QTest::newRow("vless raw tls") << tls(QStringLiteral("&type=raw")) << QStringLiteral("VLESS · TCP · TLS");
+    QTest::newRow("vless tcp reality") << reality(QString()) << QStringLiteral("VLESS · TCP · REALITY");
+    QTest::newRow("vless grpc tls") << tls(QStringLiteral("&type=grpc&serviceName=g")) << QStringLiteral("VLESS · gRPC · TLS");
+    QTest::newRow("vless grpc reality") << reality(QStringLiteral("&type=grpc&serviceName=g")) << QStringLiteral("VLESS · gRPC · REALITY");
+    QTest::newRow("vless ws") << tls(QStringLiteral("&type=ws")) << QStringLiteral("VLESS · WebSocket · TLS");
+    QTest::newRow("vless xhttp tls") << tls(QStringLiteral("&type=xhttp")) << QStringLiteral("VLESS · XHTTP · TLS");
+    QTest::newRow("vless xhttp reality") << reality(QStringLiteral("&type=xhttp")) << QStringLiteral("VLESS · XHTTP · REALITY");
+    QTest::newRow("trojan tcp") << QStringLiteral("trojan://p@h:443?security=tls&sni=s") << QStringLiteral("Trojan · TCP · TLS");
+    QTest::newRow("trojan grpc") << QStringLiteral("trojan://p@h:443?security=tls&sni=s&type=grpc&serviceName=g") << QStringLiteral("Trojan · gRPC · TLS");
+    QTest::newRow("hysteria2") << QStringLiteral("hysteria2://k@h:443") << QStringLiteral("Hysteria2");
+    // clang-format on
 }
 
 void TestProfileUri::label()
@@ -525,6 +465,7 @@ void TestProfileUri::label()
 
 void TestProfileUri::range_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("min");
     QTest::addColumn<int>("max");
@@ -544,6 +485,7 @@ void TestProfileUri::range_data()
     QTest::newRow("not a number") << "a-5" << 0 << 10 << false;
     QTest::newRow("overflow") << "2147483648" << 0 << 2147483647 << false;
     QTest::newRow("hex") << "0x5" << 0 << 10 << false;
+    // clang-format on
 }
 
 void TestProfileUri::range()
@@ -558,37 +500,21 @@ void TestProfileUri::range()
 
 void TestProfileUri::queryLookup_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("query");
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
 
-    QTest::newRow("plus kept") << "a=1+2"
-                               << "a"
-                               << "1+2";
-    QTest::newRow("encoded plus") << "a=%2B"
-                                  << "a"
-                                  << "+";
-    QTest::newRow("encoded delimiters") << "a=x%26y%3Dz"
-                                        << "a"
-                                        << "x&y=z";
-    QTest::newRow("encoded line feed") << "a=x%0A"
-                                       << "a"
-                                       << "x\n";
-    QTest::newRow("utf-8") << "a=%D0%AF"
-                           << "a"
-                           << "Я";
-    QTest::newRow("first wins") << "a=1&a=2"
-                                << "a"
-                                << "1";
-    QTest::newRow("no value") << "a&b=2"
-                              << "a"
-                              << "";
-    QTest::newRow("absent") << "b=2"
-                            << "a"
-                            << "";
-    QTest::newRow("case-sensitive key") << "A=1"
-                                        << "a"
-                                        << "";
+    QTest::newRow("plus kept") << "a=1+2" << "a" << "1+2";
+    QTest::newRow("encoded plus") << "a=%2B" << "a" << "+";
+    QTest::newRow("encoded delimiters") << "a=x%26y%3Dz" << "a" << "x&y=z";
+    QTest::newRow("encoded line feed") << "a=x%0A" << "a" << "x\n";
+    QTest::newRow("utf-8") << "a=%D0%AF" << "a" << "Я";
+    QTest::newRow("first wins") << "a=1&a=2" << "a" << "1";
+    QTest::newRow("no value") << "a&b=2" << "a" << "";
+    QTest::newRow("absent") << "b=2" << "a" << "";
+    QTest::newRow("case-sensitive key") << "A=1" << "a" << "";
+    // clang-format on
 }
 
 void TestProfileUri::queryLookup()

@@ -59,66 +59,33 @@ void ServerListTest::init()
 
 void ServerListTest::countryCode_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("host");
     QTest::addColumn<QString>("code");
-    QTest::newRow("city, IPv4 host") << "Amsterdam 1"
-                                     << "203.0.113.7"
-                                     << "NL";
-    QTest::newRow("Netherlands first") << "Poland"
-                                       << "srv-nl.example.net"
-                                       << "NL";
-    QTest::newRow("host alone") << "Server 3"
-                                << "srv-nl.example.net"
-                                << "NL";
-    QTest::newRow("upper-case suffix") << "EDGE-NL"
-                                       << "203.0.113.7"
-                                       << "NL";
-    QTest::newRow("dutch flag") << QStringLiteral(u"🇳🇱 Main") << "h.example"
-                                << "NL";
-    QTest::newRow("russian Netherlands") << QStringLiteral(u"Нидерланды") << "h.example"
-                                         << "NL";
-    QTest::newRow("upper-case Netherlands") << "NETHERLANDS"
-                                            << "h.example"
-                                            << "NL";
-    QTest::newRow("polish flag") << QStringLiteral(u"🇵🇱") << "h.example"
-                                 << "PL";
-    QTest::newRow("russian Poland") << QStringLiteral(u"Польша") << "h.example"
-                                    << "PL";
-    QTest::newRow("Warsaw") << "Warsaw"
-                            << "h.example"
-                            << "PL";
-    QTest::newRow("polish host") << "x"
-                                 << "srv-pl.example"
-                                 << "PL";
-    QTest::newRow("finnish flag") << QStringLiteral(u"🇫🇮 Fast") << "h.example"
-                                  << "FI";
-    QTest::newRow("russian Finland, capitals") << QStringLiteral(u"ФИНЛЯНДИЯ") << "h.example"
-                                               << "FI";
-    QTest::newRow("Helsinki") << "helsinki-2"
-                              << "h.example"
-                              << "FI";
-    QTest::newRow("Finland before Germany") << "Germany"
-                                            << "x-fi.example"
-                                            << "FI";
-    QTest::newRow("russian Germany") << QStringLiteral(u"Германия") << "h.example"
-                                     << "DE";
-    QTest::newRow("german flag") << QStringLiteral(u"🇩🇪") << "h.example"
-                                 << "DE";
-    QTest::newRow("Germany") << "Germany 2"
-                             << "h.example"
-                             << "DE";
-    QTest::newRow("DE prefix is not Germany") << "DE-1"
-                                              << "de.example.net"
-                                              << "VPN";
-    QTest::newRow("norwegian flag shares a letter") << QStringLiteral(u"🇳🇴") << "h.example"
-                                                    << "VPN";
-    QTest::newRow("unknown") << "Tokyo"
-                             << "jp.example"
-                             << "VPN";
-    QTest::newRow("empty") << ""
-                           << ""
-                           << "VPN";
+    QTest::newRow("city, IPv4 host") << "Amsterdam 1" << "203.0.113.7" << "NL";
+    QTest::newRow("Netherlands first") << "Poland" << "srv-nl.example.net" << "NL";
+    QTest::newRow("host alone") << "Server 3" << "srv-nl.example.net" << "NL";
+    QTest::newRow("upper-case suffix") << "EDGE-NL" << "203.0.113.7" << "NL";
+    QTest::newRow("dutch flag") << QStringLiteral(u"🇳🇱 Main") << "h.example" << "NL";
+    QTest::newRow("russian Netherlands") << QStringLiteral(u"Нидерланды") << "h.example" << "NL";
+    QTest::newRow("upper-case Netherlands") << "NETHERLANDS" << "h.example" << "NL";
+    QTest::newRow("polish flag") << QStringLiteral(u"🇵🇱") << "h.example" << "PL";
+    QTest::newRow("russian Poland") << QStringLiteral(u"Польша") << "h.example" << "PL";
+    QTest::newRow("Warsaw") << "Warsaw" << "h.example" << "PL";
+    QTest::newRow("polish host") << "x" << "srv-pl.example" << "PL";
+    QTest::newRow("finnish flag") << QStringLiteral(u"🇫🇮 Fast") << "h.example" << "FI";
+    QTest::newRow("russian Finland, capitals") << QStringLiteral(u"ФИНЛЯНДИЯ") << "h.example" << "FI";
+    QTest::newRow("Helsinki") << "helsinki-2" << "h.example" << "FI";
+    QTest::newRow("Finland before Germany") << "Germany" << "x-fi.example" << "FI";
+    QTest::newRow("russian Germany") << QStringLiteral(u"Германия") << "h.example" << "DE";
+    QTest::newRow("german flag") << QStringLiteral(u"🇩🇪") << "h.example" << "DE";
+    QTest::newRow("Germany") << "Germany 2" << "h.example" << "DE";
+    QTest::newRow("DE prefix is not Germany") << "DE-1" << "de.example.net" << "VPN";
+    QTest::newRow("norwegian flag shares a letter") << QStringLiteral(u"🇳🇴") << "h.example" << "VPN";
+    QTest::newRow("unknown") << "Tokyo" << "jp.example" << "VPN";
+    QTest::newRow("empty") << "" << "" << "VPN";
+    // clang-format on
 }
 
 void ServerListTest::countryCode()
@@ -159,20 +126,16 @@ void ServerListTest::entryHasExactlyTheEightKeys()
 
 void ServerListTest::uriWithoutFragment_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("uri");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("name") << "hy2://pw@h.example:443?sni=a#Name"
-                          << "hy2://pw@h.example:443?sni=a";
-    QTest::newRow("empty fragment") << "hy2://pw@h.example:443#"
-                                    << "hy2://pw@h.example:443";
-    QTest::newRow("none") << "hy2://pw@h.example:443"
-                          << "hy2://pw@h.example:443";
-    QTest::newRow("cyrillic name")
-        << QStringLiteral(u"trojan://pw@h.example:443#Нидерланды 1") << "trojan://pw@h.example:443";
-    QTest::newRow("encoded query kept") << "vless://id@h.example:443?type=grpc&serviceName=a%2Fb#n"
-                                        << "vless://id@h.example:443?type=grpc&serviceName=a%2Fb";
-    QTest::newRow("space encoded") << "vless://id@h.example:443?path=/a b#n"
-                                   << "vless://id@h.example:443?path=/a%20b";
+    QTest::newRow("name") << "hy2://pw@h.example:443?sni=a#Name" << "hy2://pw@h.example:443?sni=a";
+    QTest::newRow("empty fragment") << "hy2://pw@h.example:443#" << "hy2://pw@h.example:443";
+    QTest::newRow("none") << "hy2://pw@h.example:443" << "hy2://pw@h.example:443";
+    QTest::newRow("cyrillic name") << QStringLiteral(u"trojan://pw@h.example:443#Нидерланды 1") << "trojan://pw@h.example:443";
+    QTest::newRow("encoded query kept") << "vless://id@h.example:443?type=grpc&serviceName=a%2Fb#n" << "vless://id@h.example:443?type=grpc&serviceName=a%2Fb";
+    QTest::newRow("space encoded") << "vless://id@h.example:443?path=/a b#n" << "vless://id@h.example:443?path=/a%20b";
+    // clang-format on
 }
 
 void ServerListTest::uriWithoutFragment()
@@ -184,6 +147,7 @@ void ServerListTest::uriWithoutFragment()
 
 void ServerListTest::restoredRow_data()
 {
+    // clang-format off
     const QVariantList list =
         entries({"hy2://a@one.example:443#one", "hy2://b@two.example:443#two",
                  "hy2://c@three.example:443#three", "hy2://b@two.example:443#two again"});
@@ -197,6 +161,7 @@ void ServerListTest::restoredRow_data()
     QTest::newRow("vanished") << list << "hy2://d@four.example:443#four" << 0;
     QTest::newRow("other credential") << list << "hy2://z@three.example:443#three" << 0;
     QTest::newRow("nothing before") << list << "" << 0;
+    // clang-format on
 }
 
 void ServerListTest::restoredRow()

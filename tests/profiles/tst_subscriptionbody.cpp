@@ -47,6 +47,7 @@ void TestSubscriptionBody::alphabetsDiffer()
 
 void TestSubscriptionBody::split_data()
 {
+    // clang-format off
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QStringList>("pieces");
 
@@ -56,40 +57,28 @@ void TestSubscriptionBody::split_data()
         kLines.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
     QTest::newRow("plain") << kLines << kPieces;
     QTest::newRow("crlf") << QByteArray(kLines).replace("\n", "\r\n") << kPieces;
-    QTest::newRow("surrounding white space")
-        << QByteArray(" \t\r\n\v\f") + kLines + QByteArray("\f\v\n\r\t ") << kPieces;
-    QTest::newRow("empty lines dropped")
-        << QByteArray("\n\nvless://a\n\n\r\n\ntrojan://b\n")
-        << QStringList{QStringLiteral("vless://a"), QStringLiteral("trojan://b")};
-    QTest::newRow("blank line kept for the filter")
-        << QByteArray("vless://a\n  \ntrojan://b")
-        << QStringList{QStringLiteral("vless://a"), QStringLiteral("  "),
-                       QStringLiteral("trojan://b")};
-    QTest::newRow("lone cr is not a break")
-        << QByteArray("vless://a\rtrojan://b\r\nhy2://c")
-        << QStringList{QStringLiteral("vless://a\rtrojan://b"), QStringLiteral("hy2://c")};
-    QTest::newRow("cr cr lf keeps one cr")
-        << QByteArray("vless://a\r\r\nhy2://c")
-        << QStringList{QStringLiteral("vless://a\r"), QStringLiteral("hy2://c")};
+    QTest::newRow("surrounding white space") << QByteArray(" \t\r\n\v\f") + kLines + QByteArray("\f\v\n\r\t ") << kPieces;
+    QTest::newRow("empty lines dropped") << QByteArray("\n\nvless://a\n\n\r\n\ntrojan://b\n") << QStringList{QStringLiteral("vless://a"), QStringLiteral("trojan://b")};
+    QTest::newRow("blank line kept for the filter") << QByteArray("vless://a\n  \ntrojan://b") << QStringList{QStringLiteral("vless://a"), QStringLiteral("  "), QStringLiteral("trojan://b")};
+    QTest::newRow("lone cr is not a break") << QByteArray("vless://a\rtrojan://b\r\nhy2://c") << QStringList{QStringLiteral("vless://a\rtrojan://b"), QStringLiteral("hy2://c")};
+    QTest::newRow("cr cr lf keeps one cr") << QByteArray("vless://a\r\r\nhy2://c") << QStringList{QStringLiteral("vless://a\r"), QStringLiteral("hy2://c")};
 
     QTest::newRow("base64") << standard << kPieces;
     QTest::newRow("base64 wrapped lf") << wrapped(standard, 76, "\n") << kPieces;
     QTest::newRow("base64 wrapped crlf indented") << wrapped(standard, 20, "\r\n  ") << kPieces;
-    QTest::newRow("base64 surrounded by white space")
-        << QByteArray("\n\t ") + standard + QByteArray(" \r\n") << kPieces;
+    QTest::newRow("base64 surrounded by white space") << QByteArray("\n\t ") + standard + QByteArray(" \r\n") << kPieces;
     QTest::newRow("url-safe padded") << urlSafe << kPieces;
     QTest::newRow("url-safe unpadded") << urlSafeBare << kPieces;
     QTest::newRow("url-safe wrapped") << wrapped(urlSafeBare, 64, "\r\n") << kPieces;
-    QTest::newRow("base64 of crlf lines")
-        << QByteArray(kLines).replace("\n", "\r\n").toBase64() << kPieces;
+    QTest::newRow("base64 of crlf lines") << QByteArray(kLines).replace("\n", "\r\n").toBase64() << kPieces;
 
     // "://" anywhere keeps the body as it is, even when the other lines look like base64.
     const QByteArray mixed = standard + "\nhy2://k@h:3";
-    QTest::newRow("plain with base64-looking line")
-        << mixed << QStringList{QString::fromLatin1(standard), QStringLiteral("hy2://k@h:3")};
+    QTest::newRow("plain with base64-looking line") << mixed << QStringList{QString::fromLatin1(standard), QStringLiteral("hy2://k@h:3")};
 
     QTest::newRow("empty") << QByteArray() << QStringList();
     QTest::newRow("white space only") << QByteArray(" \r\n\t\n") << QStringList();
+    // clang-format on
 }
 
 void TestSubscriptionBody::split()
@@ -102,6 +91,7 @@ void TestSubscriptionBody::split()
 
 void TestSubscriptionBody::profileLine_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("piece");
     QTest::addColumn<bool>("isProfile");
 
@@ -114,6 +104,7 @@ void TestSubscriptionBody::profileLine_data()
     QTest::newRow("indented comment") << "   #x" << false;
     QTest::newRow("hash only") << "#" << false;
     QTest::newRow("hash later") << "vless://a@h:1#name" << true;
+    // clang-format on
 }
 
 void TestSubscriptionBody::profileLine()

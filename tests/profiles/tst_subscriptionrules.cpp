@@ -25,37 +25,25 @@ private slots:
 
 void SubscriptionRulesTest::typedLink_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("accepted"); // empty: refused
 
-    QTest::newRow("https") << "https://sub.example.net/s/abc"
-                           << "https://sub.example.net/s/abc";
-    QTest::newRow("white space around") << " \t https://sub.example.net/s/abc\r\n"
-                                        << "https://sub.example.net/s/abc";
-    QTest::newRow("scheme in capitals") << "HTTPS://Sub.Example.NET/s/abc"
-                                        << "https://sub.example.net/s/abc";
-    QTest::newRow("port and query") << "https://sub.example.net:8443/s/a?b=c d"
-                                    << "https://sub.example.net:8443/s/a?b=c%20d";
-    QTest::newRow("plain http") << "http://sub.example.net/s/abc"
-                                << "";
-    QTest::newRow("no host") << "https:///s/abc"
-                             << "";
-    QTest::newRow("user name") << "https://user@sub.example.net/s/abc"
-                               << "";
-    QTest::newRow("user and password") << "https://user:pw@sub.example.net/s/abc"
-                                       << "";
-    QTest::newRow("password only") << "https://:pw@sub.example.net/s/abc"
-                                   << "";
-    QTest::newRow("no scheme") << "sub.example.net/s/abc"
-                               << "";
-    QTest::newRow("other scheme") << "ftp://sub.example.net/s/abc"
-                                  << "";
-    QTest::newRow("profile line") << "vless://id@sub.example.net:443#x"
-                                  << "";
-    QTest::newRow("empty") << ""
-                           << "";
-    QTest::newRow("bad port") << "https://sub.example.net:99999/s"
-                              << "";
+    QTest::newRow("https") << "https://sub.example.net/s/abc" << "https://sub.example.net/s/abc";
+    QTest::newRow("white space around") << " \t https://sub.example.net/s/abc\r\n" << "https://sub.example.net/s/abc";
+    QTest::newRow("scheme in capitals") << "HTTPS://Sub.Example.NET/s/abc" << "https://sub.example.net/s/abc";
+    QTest::newRow("port and query") << "https://sub.example.net:8443/s/a?b=c d" << "https://sub.example.net:8443/s/a?b=c%20d";
+    QTest::newRow("plain http") << "http://sub.example.net/s/abc" << "";
+    QTest::newRow("no host") << "https:///s/abc" << "";
+    QTest::newRow("user name") << "https://user@sub.example.net/s/abc" << "";
+    QTest::newRow("user and password") << "https://user:pw@sub.example.net/s/abc" << "";
+    QTest::newRow("password only") << "https://:pw@sub.example.net/s/abc" << "";
+    QTest::newRow("no scheme") << "sub.example.net/s/abc" << "";
+    QTest::newRow("other scheme") << "ftp://sub.example.net/s/abc" << "";
+    QTest::newRow("profile line") << "vless://id@sub.example.net:443#x" << "";
+    QTest::newRow("empty") << "" << "";
+    QTest::newRow("bad port") << "https://sub.example.net:99999/s" << "";
+    // clang-format on
 }
 
 void SubscriptionRulesTest::typedLink()
@@ -69,6 +57,7 @@ void SubscriptionRulesTest::typedLink()
 
 void SubscriptionRulesTest::redeemedLink_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("link");
     QTest::addColumn<bool>("accepted");
 
@@ -87,6 +76,7 @@ void SubscriptionRulesTest::redeemedLink_data()
     QTest::newRow("/s without slash") << "https://api.example.com/s" << false;
     QTest::newRow("empty") << "" << false;
     QTest::newRow("no scheme") << "api.example.com/s/abc" << false;
+    // clang-format on
 }
 
 void SubscriptionRulesTest::redeemedLink()
@@ -98,6 +88,7 @@ void SubscriptionRulesTest::redeemedLink()
 
 void SubscriptionRulesTest::bootstrapToken_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("token");
     QTest::addColumn<bool>("accepted");
 
@@ -110,6 +101,7 @@ void SubscriptionRulesTest::bootstrapToken_data()
     QTest::newRow("trailing line break") << good + u'\n' << false;
     QTest::newRow("leading space") << u' ' + good << false;
     QTest::newRow("empty") << QString() << false;
+    // clang-format on
 }
 
 void SubscriptionRulesTest::bootstrapToken()

@@ -153,6 +153,7 @@ void IconProviderTest::initTestCase()
 
 void IconProviderTest::sideFollowsRequestedWidth_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("program");
     QTest::addColumn<QSize>("requested");
     QTest::addColumn<QSize>("expected");
@@ -165,6 +166,7 @@ void IconProviderTest::sideFollowsRequestedWidth_data()
     QTest::newRow("square, 26") << missing << QSize(26, 26) << QSize(26, 26);
     QTest::newRow("square, zero") << missing << QSize(0, 0) << QSize(32, 32);
     QTest::newRow("square, height only") << missing << QSize(-1, 50) << QSize(32, 32);
+    // clang-format on
 }
 
 void IconProviderTest::sideFollowsRequestedWidth()
@@ -184,25 +186,23 @@ void IconProviderTest::sideFollowsRequestedWidth()
 
 void IconProviderTest::iconFromDesktopEntryOrTheme_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("path");
     QTest::addColumn<QColor>("colour");
     const QString dir = m_programs + "/";
     QTest::newRow("desktop entry, themed icon") << dir + "orvik-editor" << QColor(Qt::red);
-    QTest::newRow("env and quoted path, larger size scaled")
-        << dir + "orvik-viewer" << QColor(Qt::green);
+    QTest::newRow("env and quoted path, larger size scaled") << dir + "orvik-viewer" << QColor(Qt::green);
     QTest::newRow("TryExec, XPM") << dir + "orvik-tool" << QColor(Qt::blue);
     QTest::newRow("icon given as a file") << dir + "orvik-custom file" << QColor(Qt::yellow);
-    QTest::newRow("link in PATH, system data folder")
-        << dir + "orvik-linked-real" << QColor(Qt::cyan);
-    QTest::newRow("no entry, icon named after program")
-        << dir + "orvik-plain" << QColor(Qt::magenta);
+    QTest::newRow("link in PATH, system data folder") << dir + "orvik-linked-real" << QColor(Qt::cyan);
+    QTest::newRow("no entry, icon named after program") << dir + "orvik-plain" << QColor(Qt::magenta);
     QTest::newRow("no entry, pixmaps") << "/opt/x/orvik-pix" << QColor(Qt::darkBlue);
-    QTest::newRow("entry icon missing, program name")
-        << dir + "orvik-fallback" << QColor(Qt::darkGreen);
+    QTest::newRow("entry icon missing, program name") << dir + "orvik-fallback" << QColor(Qt::darkGreen);
     QTest::newRow("hidden entry masks the system one") << dir + "orvik-masked" << kSquare;
     QTest::newRow("only a desktop action names it") << dir + "orvik-other" << kSquare;
     QTest::newRow("nothing known") << dir + "orvik-unknown" << kSquare;
     QTest::newRow("not a path") << QString() << kSquare;
+    // clang-format on
 }
 
 void IconProviderTest::iconFromDesktopEntryOrTheme()
@@ -219,17 +219,14 @@ void IconProviderTest::iconFromDesktopEntryOrTheme()
 
 void IconProviderTest::sourceIsPercentEncoded_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("source");
     QTest::newRow("no path") << QString() << "app";
-    QTest::newRow("unreserved kept") << "/a-b.c_d~e"
-                                     << "image://processicon/%2Fa-b.c_d~e";
-    QTest::newRow("spaces and Cyrillic")
-        << "C:\\Program Files\\Яндекс\\a+b.exe"
-        << "image://processicon/C%3A%5CProgram%20Files%5C%D0%AF%D0%BD%D0%B4%D0%B5%D0%BA%D1%81"
-           "%5Ca%2Bb.exe";
-    QTest::newRow("URL characters") << "/x/#1?%/y"
-                                    << "image://processicon/%2Fx%2F%231%3F%25%2Fy";
+    QTest::newRow("unreserved kept") << "/a-b.c_d~e" << "image://processicon/%2Fa-b.c_d~e";
+    QTest::newRow("spaces and Cyrillic") << "C:\\Program Files\\Яндекс\\a+b.exe" << "image://processicon/C%3A%5CProgram%20Files%5C%D0%AF%D0%BD%D0%B4%D0%B5%D0%BA%D1%81" "%5Ca%2Bb.exe";
+    QTest::newRow("URL characters") << "/x/#1?%/y" << "image://processicon/%2Fx%2F%231%3F%25%2Fy";
+    // clang-format on
 }
 
 void IconProviderTest::sourceIsPercentEncoded()

@@ -16,31 +16,22 @@ private slots:
 
 void InspectDomainTest::answers_data()
 {
+    // clang-format off
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("output");
     QTest::addColumn<int>("exitCode");
 
-    QTest::newRow("URL") << QStringList({"domain", "https://user:pw@Mail.Example.com:8443/a?b#c"})
-                         << "mail.example.com\n"
-                         << 0;
+    QTest::newRow("URL") << QStringList({"domain", "https://user:pw@Mail.Example.com:8443/a?b#c"}) << "mail.example.com\n" << 0;
     QTest::newRow("wildcard") << QStringList({"domain", "*.example.ru"}) << "example.ru\n" << 0;
-    QTest::newRow("Cyrillic") << QStringList({"domain", "Пример.РФ"}) << "xn--e1afmkfd.xn--p1ai\n"
-                              << 0;
-    QTest::newRow("misplaced wildcard") << QStringList({"domain", "a.*.example.ru"})
-                                        << "Wildcard допустим только в начале: *.example.ru.\n"
-                                        << 1;
-    QTest::newRow("address") << QStringList({"domain", "[2001:db8::1]"})
-                             << "IP-адрес нельзя добавить как домен.\n"
-                             << 1;
-    QTest::newRow("single label") << QStringList({"domain", "localhost"})
-                                  << "Укажите полный домен, например example.ru.\n"
-                                  << 1;
-    QTest::newRow("bad character")
-        << QStringList({"domain", "shop$.example"}) << "Домен содержит недопустимые символы.\n"
-        << 1;
+    QTest::newRow("Cyrillic") << QStringList({"domain", "Пример.РФ"}) << "xn--e1afmkfd.xn--p1ai\n" << 0;
+    QTest::newRow("misplaced wildcard") << QStringList({"domain", "a.*.example.ru"}) << "Wildcard допустим только в начале: *.example.ru.\n" << 1;
+    QTest::newRow("address") << QStringList({"domain", "[2001:db8::1]"}) << "IP-адрес нельзя добавить как домен.\n" << 1;
+    QTest::newRow("single label") << QStringList({"domain", "localhost"}) << "Укажите полный домен, например example.ru.\n" << 1;
+    QTest::newRow("bad character") << QStringList({"domain", "shop$.example"}) << "Домен содержит недопустимые символы.\n" << 1;
     QTest::newRow("empty") << QStringList({"domain", " "}) << "Введите домен или URL.\n" << 1;
     QTest::newRow("no input") << QStringList({"domain"}) << QString() << 2;
     QTest::newRow("two inputs") << QStringList({"domain", "a.ru", "b.ru"}) << QString() << 2;
+    // clang-format on
 }
 
 void InspectDomainTest::answers()

@@ -56,6 +56,7 @@ private slots:
 
 void TestRedaction::redact_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("text");
     QTest::addColumn<ServerProfile>("profile");
     QTest::addColumn<QString>("expected");
@@ -64,20 +65,11 @@ void TestRedaction::redact_data()
     const ServerProfile empty;
 
     // Secrets.
-    QTest::newRow("credential") << QStringLiteral(
-                                       "user 0f8e6e1c-1a4b-4c4e-9d4e-2b1f6a3c5d7e rejected")
-                                << reality << QStringLiteral("user [скрыто] rejected");
-    QTest::newRow("every occurrence")
-        << QStringLiteral("user:pass, again user:pass") << hysteriaProfile()
-        << QStringLiteral("[скрыто], again [скрыто]");
-    QTest::newRow("the whole URI becomes one marker")
-        << QStringLiteral("dial ") + reality.uri + QStringLiteral(" failed") << reality
-        << QStringLiteral("dial [скрыто] failed");
-    QTest::newRow("obfs password") << QStringLiteral("obfs salamander-secret") << hysteriaProfile()
-                                   << QStringLiteral("obfs [скрыто]");
-    QTest::newRow("public key and short id")
-        << QStringLiteral("pbk=SbVKOEMjK0sIlbwg4akyBg5mL5KZwwB-ed4eEE7YnRc sid=6ba85179") << reality
-        << QStringLiteral("pbk=[скрыто] sid=[скрыто]");
+    QTest::newRow("credential") << QStringLiteral( "user 0f8e6e1c-1a4b-4c4e-9d4e-2b1f6a3c5d7e rejected") << reality << QStringLiteral("user [скрыто] rejected");
+    QTest::newRow("every occurrence") << QStringLiteral("user:pass, again user:pass") << hysteriaProfile() << QStringLiteral("[скрыто], again [скрыто]");
+    QTest::newRow("the whole URI becomes one marker") << QStringLiteral("dial ") + reality.uri + QStringLiteral(" failed") << reality << QStringLiteral("dial [скрыто] failed");
+    QTest::newRow("obfs password") << QStringLiteral("obfs salamander-secret") << hysteriaProfile() << QStringLiteral("obfs [скрыто]");
+    QTest::newRow("public key and short id") << QStringLiteral("pbk=SbVKOEMjK0sIlbwg4akyBg5mL5KZwwB-ed4eEE7YnRc sid=6ba85179") << reality << QStringLiteral("pbk=[скрыто] sid=[скрыто]");
     // Forms the client hands to a core, or a core prints back.
     const ServerProfile braced = profileWith(
         ProfileKind::VlessTcp, QStringLiteral("{0F8E6E1C-1A4B-4C4E-9D4E-2B1F6A3C5D7E}"));
@@ -87,7 +79,6 @@ void TestRedaction::redact_data()
         profileWith(ProfileKind::Hysteria2, QStringLiteral("alice:s3cr3t-pass"));
     const ServerProfile shortId =
         profileWith(ProfileKind::VlessTcp, QString(), QStringLiteral("ab"));
-    // clang-format off
     QTest::newRow("braced id printed bare") << QStringLiteral("id 0F8E6E1C-1A4B-4C4E-9D4E-2B1F6A3C5D7E bad") << braced << QStringLiteral("id [скрыто] bad");
     QTest::newRow("id in other case") << QStringLiteral("id 0F8E6E1C-1A4B-4C4E-9D4E-2B1F6A3C5D7E") << reality << QStringLiteral("id [скрыто]");
     QTest::newRow("braced id in lower case") << QStringLiteral("{0f8e6e1c-1a4b-4c4e-9d4e-2b1f6a3c5d7e}") << braced << QStringLiteral("[скрыто]");
@@ -99,49 +90,27 @@ void TestRedaction::redact_data()
     QTest::newRow("hysteria2 user alone, a short whole token") << QStringLiteral("user alice, malice") << hysteria << QStringLiteral("user [скрыто], malice");
     QTest::newRow("short id inside words stays") << QStringLiteral("tab stable") << shortId << QStringLiteral("tab stable");
     QTest::newRow("short id as a token") << QStringLiteral("sid=AB, ab.") << shortId << QStringLiteral("sid=[скрыто], [скрыто].");
-    // clang-format on
-    QTest::newRow("empty fields replace nothing")
-        << QStringLiteral("plain text") << empty << QStringLiteral("plain text");
+    QTest::newRow("empty fields replace nothing") << QStringLiteral("plain text") << empty << QStringLiteral("plain text");
 
     // Colour codes.
-    QTest::newRow("colour codes removed") << QStringLiteral("\x1b[31mERROR\x1b[0m dial tcp")
-                                          << empty << QStringLiteral("ERROR dial tcp");
-    QTest::newRow("compound colour code")
-        << QStringLiteral("\x1b[1;33mWARN\x1b[m x") << empty << QStringLiteral("WARN x");
-    QTest::newRow("other escape sequences stay")
-        << QStringLiteral("\x1b[2K line") << empty << QStringLiteral("\x1b[2K line");
+    QTest::newRow("colour codes removed") << QStringLiteral("\x1b[31mERROR\x1b[0m dial tcp") << empty << QStringLiteral("ERROR dial tcp");
+    QTest::newRow("compound colour code") << QStringLiteral("\x1b[1;33mWARN\x1b[m x") << empty << QStringLiteral("WARN x");
+    QTest::newRow("other escape sequences stay") << QStringLiteral("\x1b[2K line") << empty << QStringLiteral("\x1b[2K line");
 
     // Subscription links.
-    QTest::newRow("subscription link")
-        << QStringLiteral("fetch https://sub.example.com/s/AbC123xyz done") << empty
-        << QStringLiteral("fetch [подписка] done");
-    QTest::newRow("link without /s/ stays")
-        << QStringLiteral("see https://example.com/docs/page") << empty
-        << QStringLiteral("see https://example.com/docs/page");
-    QTest::newRow("a secret inside a link is hidden, then the link")
-        << QStringLiteral("https://sub.example.com/s/user:pass") << hysteriaProfile()
-        << QStringLiteral("[подписка]");
-    QTest::newRow("coloured link")
-        << QStringLiteral("\x1b[36mhttps://sub.example.com/s/tok\x1b[0m ok") << empty
-        << QStringLiteral("[подписка] ok");
+    QTest::newRow("subscription link") << QStringLiteral("fetch https://sub.example.com/s/AbC123xyz done") << empty << QStringLiteral("fetch [подписка] done");
+    QTest::newRow("link without /s/ stays") << QStringLiteral("see https://example.com/docs/page") << empty << QStringLiteral("see https://example.com/docs/page");
+    QTest::newRow("a secret inside a link is hidden, then the link") << QStringLiteral("https://sub.example.com/s/user:pass") << hysteriaProfile() << QStringLiteral("[подписка]");
+    QTest::newRow("coloured link") << QStringLiteral("\x1b[36mhttps://sub.example.com/s/tok\x1b[0m ok") << empty << QStringLiteral("[подписка] ok");
 
     // Length.
-    QTest::newRow("3000 characters kept whole")
-        << QString(3000, QLatin1Char('a')) << empty << QString(3000, QLatin1Char('a'));
-    QTest::newRow("longer text: the last 3000")
-        << QString(500, QLatin1Char('a')) + QString(3000, QLatin1Char('b')) << empty
-        << QString(3000, QLatin1Char('b'));
+    QTest::newRow("3000 characters kept whole") << QString(3000, QLatin1Char('a')) << empty << QString(3000, QLatin1Char('a'));
+    QTest::newRow("longer text: the last 3000") << QString(500, QLatin1Char('a')) + QString(3000, QLatin1Char('b')) << empty << QString(3000, QLatin1Char('b'));
     // Redacting before cutting: a secret across the cut is never left half visible.
-    QTest::newRow("secret across the 3000-character cut")
-        << QString(20, QLatin1Char('a')) + reality.credential + QString(2980, QLatin1Char('z'))
-        << reality << QString(12, QLatin1Char('a')) + kHidden + QString(2980, QLatin1Char('z'));
-    QTest::newRow("colour codes removed before cutting")
-        << QString(3000, QLatin1Char('c')) + QStringLiteral("\x1b[0m").repeated(10) << empty
-        << QString(3000, QLatin1Char('c'));
-    QTest::newRow("the cut never splits a surrogate pair")
-        << QStringLiteral("x") + QString(1, QChar(0xD83D)) + QString(1, QChar(0xDE00)) +
-               QString(2999, QLatin1Char('d'))
-        << empty << QString(2999, QLatin1Char('d'));
+    QTest::newRow("secret across the 3000-character cut") << QString(20, QLatin1Char('a')) + reality.credential + QString(2980, QLatin1Char('z')) << reality << QString(12, QLatin1Char('a')) + kHidden + QString(2980, QLatin1Char('z'));
+    QTest::newRow("colour codes removed before cutting") << QString(3000, QLatin1Char('c')) + QStringLiteral("\x1b[0m").repeated(10) << empty << QString(3000, QLatin1Char('c'));
+    QTest::newRow("the cut never splits a surrogate pair") << QStringLiteral("x") + QString(1, QChar(0xD83D)) + QString(1, QChar(0xDE00)) + QString(2999, QLatin1Char('d')) << empty << QString(2999, QLatin1Char('d'));
+    // clang-format on
 }
 
 void TestRedaction::redact()

@@ -194,6 +194,7 @@ void RedeemTest::startRelay(bool primaryReachable)
 
 void RedeemTest::tokenIsRedeemedAtStartup_data()
 {
+    // clang-format off
     QTest::addColumn<bool>("primaryReachable");
     QTest::addColumn<HttpsTestResponse>("primaryAnswer");
     QTest::addColumn<HttpsTestResponse>("fallbackAnswer");
@@ -205,38 +206,15 @@ void RedeemTest::tokenIsRedeemedAtStartup_data()
     const QString onFallback = QStringLiteral("https://%1/s/77ab02").arg(fallbackHost());
     const HttpsTestResponse unused{500, {}, {}};
 
-    QTest::newRow("primary gives its own link") << true << linkAnswer(onPrimary) << unused
-                                                << QStringList{kAdding, kReady} << onPrimary << 0;
-    QTest::newRow("primary's link on the fallback host: refused, fallback asked")
-        << true << linkAnswer(onFallback) << linkAnswer(onFallback)
-        << QStringList{kAdding, kFallback, kReady} << onFallback << 1;
-    QTest::newRow("primary's answer over 64 KiB: refused, fallback asked")
-        << true
-        << HttpsTestResponse{200, {},
-                             QJsonDocument(QJsonObject{{"subscription_url", onPrimary},
-                                                       {"pad", QString(65536, u'x')}})
-                                 .toJson()}
-        << linkAnswer(onFallback) << QStringList{kAdding, kFallback, kReady} << onFallback << 1;
-    QTest::newRow("primary unreachable: fallback asked")
-        << false << unused << linkAnswer(onFallback) << QStringList{kAdding, kFallback, kReady}
-        << onFallback << 1;
-    QTest::newRow("primary errs with a good link in the body")
-        << true
-        << HttpsTestResponse{503,
-                             {},
-                             QJsonDocument(QJsonObject{{"subscription_url", onPrimary}}).toJson()}
-        << linkAnswer(onFallback) << QStringList{kAdding, kFallback, kReady} << onFallback << 1;
-    QTest::newRow("both fail: redirect, then a path outside /s/")
-        << true << HttpsTestResponse{302, {{"Location", onPrimary.toLatin1()}}, {}}
-        << linkAnswer(QStringLiteral("https://%1/S/77ab02").arg(fallbackHost()))
-        << QStringList{kAdding, kFallback, kFailed} << QString() << 1;
-    QTest::newRow("both fail: not JSON, then a link with user info")
-        << true << HttpsTestResponse{200, {}, onPrimary.toUtf8()}
-        << linkAnswer(QStringLiteral("https://user@%1/s/77ab02").arg(fallbackHost()))
-        << QStringList{kAdding, kFallback, kFailed} << QString() << 1;
-    QTest::newRow("both fail: unreachable, then plain http")
-        << false << unused << linkAnswer(QStringLiteral("http://%1/s/77ab02").arg(fallbackHost()))
-        << QStringList{kAdding, kFallback, kFailed} << QString() << 1;
+    QTest::newRow("primary gives its own link") << true << linkAnswer(onPrimary) << unused << QStringList{kAdding, kReady} << onPrimary << 0;
+    QTest::newRow("primary's link on the fallback host: refused, fallback asked") << true << linkAnswer(onFallback) << linkAnswer(onFallback) << QStringList{kAdding, kFallback, kReady} << onFallback << 1;
+    QTest::newRow("primary's answer over 64 KiB: refused, fallback asked") << true << HttpsTestResponse{200, {}, QJsonDocument(QJsonObject{{"subscription_url", onPrimary}, {"pad", QString(65536, u'x')}}) .toJson()} << linkAnswer(onFallback) << QStringList{kAdding, kFallback, kReady} << onFallback << 1;
+    QTest::newRow("primary unreachable: fallback asked") << false << unused << linkAnswer(onFallback) << QStringList{kAdding, kFallback, kReady} << onFallback << 1;
+    QTest::newRow("primary errs with a good link in the body") << true << HttpsTestResponse{503, {}, QJsonDocument(QJsonObject{{"subscription_url", onPrimary}}).toJson()} << linkAnswer(onFallback) << QStringList{kAdding, kFallback, kReady} << onFallback << 1;
+    QTest::newRow("both fail: redirect, then a path outside /s/") << true << HttpsTestResponse{302, {{"Location", onPrimary.toLatin1()}}, {}} << linkAnswer(QStringLiteral("https://%1/S/77ab02").arg(fallbackHost())) << QStringList{kAdding, kFallback, kFailed} << QString() << 1;
+    QTest::newRow("both fail: not JSON, then a link with user info") << true << HttpsTestResponse{200, {}, onPrimary.toUtf8()} << linkAnswer(QStringLiteral("https://user@%1/s/77ab02").arg(fallbackHost())) << QStringList{kAdding, kFallback, kFailed} << QString() << 1;
+    QTest::newRow("both fail: unreachable, then plain http") << false << unused << linkAnswer(QStringLiteral("http://%1/s/77ab02").arg(fallbackHost())) << QStringList{kAdding, kFallback, kFailed} << QString() << 1;
+    // clang-format on
 }
 
 void RedeemTest::tokenIsRedeemedAtStartup()
@@ -306,6 +284,7 @@ void RedeemTest::tokenIsRedeemedAtStartup()
 
 void RedeemTest::tokenIsErasedWithoutBeingSent_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("token");
     QTest::addColumn<bool>("linkStored");
 
@@ -314,6 +293,7 @@ void RedeemTest::tokenIsErasedWithoutBeingSent_data()
     QTest::newRow("47 digits") << kToken.left(47) << false;
     QTest::newRow("trailing line break") << kToken + u'\n' << false;
     QTest::newRow("padded") << u' ' + kToken << false;
+    // clang-format on
 }
 
 void RedeemTest::tokenIsErasedWithoutBeingSent()

@@ -181,6 +181,7 @@ void SubscriptionTest::cleanup()
 
 void SubscriptionTest::bodies_data()
 {
+    // clang-format off
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QStringList>("expectedUris");
     QTest::addColumn<QString>("expectedNotice");
@@ -191,35 +192,20 @@ void SubscriptionTest::bodies_data()
     const QString three = kUpdated.arg(3);
 
     QTest::newRow("plain, LF") << plain << QStringList{kA, kB, kC} << three;
-    QTest::newRow("plain, CRLF, blank lines, comments, padding")
-        << "  #profile-title: x\r\n\r\n" +
-               lines({kA, QStringLiteral("   "), QStringLiteral("# comment ://"), kB}, "\r\n") +
-               "\r\n\t"
-        << QStringList{kA, kB} << kUpdated.arg(2);
+    QTest::newRow("plain, CRLF, blank lines, comments, padding") << "  #profile-title: x\r\n\r\n" + lines({kA, QStringLiteral("   "), QStringLiteral("# comment ://"), kB}, "\r\n") + "\r\n\t" << QStringList{kA, kB} << kUpdated.arg(2);
     QTest::newRow("base64") << encodable.toBase64() << QStringList{kA, kB, kC} << three;
-    QTest::newRow("base64 wrapped with CRLF")
-        << wrapped(encodable.toBase64(), 76, "\r\n") << QStringList{kA, kB, kC} << three;
-    QTest::newRow("URL-safe base64 without padding")
-        << encodable.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals)
-        << QStringList{kA, kB, kC} << three;
+    QTest::newRow("base64 wrapped with CRLF") << wrapped(encodable.toBase64(), 76, "\r\n") << QStringList{kA, kB, kC} << three;
+    QTest::newRow("URL-safe base64 without padding") << encodable.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals) << QStringList{kA, kB, kC} << three;
     // A carriage return alone does not end a line: the pair reaches the parser as one piece.
-    QTest::newRow("lone CR joins two lines") << kA.toUtf8() + '\r' + lines({kB, kC})
-                                             << QStringList{kA + u'\r' + kB, kC} << kUpdated.arg(2);
-    QTest::newRow("exact duplicates dropped, first wins")
-        << lines({kA, kB, QStringLiteral("  ") + kA + QStringLiteral(" "), kA, kB})
-        << QStringList{kA, kB} << kUpdated.arg(2);
-    QTest::newRow("same server, other name: two entries")
-        << lines({kA, kA2}) << QStringList{kA, kA2} << kUpdated.arg(2);
-    QTest::newRow("some rejected: distinct messages in order")
-        << lines({kSs1, kA, kSs2, kTrojanNoSni, kSs3, kB}) << QStringList{kA, kB}
-        << QStringLiteral("Часть профилей не добавлена: ") + kSsMessage + QStringLiteral("; ") +
-               kTrojanMessage;
-    QTest::newRow("all rejected") << lines({kTrojanNoSni, kSs1, kSs2, kTrojanNoSni})
-                                  << QStringList{}
-                                  << kNone + kTrojanMessage + QStringLiteral("; ") + kSsMessage;
+    QTest::newRow("lone CR joins two lines") << kA.toUtf8() + '\r' + lines({kB, kC}) << QStringList{kA + u'\r' + kB, kC} << kUpdated.arg(2);
+    QTest::newRow("exact duplicates dropped, first wins") << lines({kA, kB, QStringLiteral("  ") + kA + QStringLiteral(" "), kA, kB}) << QStringList{kA, kB} << kUpdated.arg(2);
+    QTest::newRow("same server, other name: two entries") << lines({kA, kA2}) << QStringList{kA, kA2} << kUpdated.arg(2);
+    QTest::newRow("some rejected: distinct messages in order") << lines({kSs1, kA, kSs2, kTrojanNoSni, kSs3, kB}) << QStringList{kA, kB} << QStringLiteral("Часть профилей не добавлена: ") + kSsMessage + QStringLiteral("; ") + kTrojanMessage;
+    QTest::newRow("all rejected") << lines({kTrojanNoSni, kSs1, kSs2, kTrojanNoSni}) << QStringList{} << kNone + kTrojanMessage + QStringLiteral("; ") + kSsMessage;
     QTest::newRow("empty body") << QByteArray() << QStringList{} << kNone;
     QTest::newRow("only comments") << QByteArray("#a\n# b://c\n\n") << QStringList{} << kNone;
     QTest::newRow("not base64 at all") << QByteArray("!!!! ????") << QStringList{} << kNone;
+    // clang-format on
 }
 
 void SubscriptionTest::bodies()
@@ -248,6 +234,7 @@ void SubscriptionTest::bodies()
 
 void SubscriptionTest::failuresKeepTheListAndTheStore_data()
 {
+    // clang-format off
     QTest::addColumn<HttpsTestResponse>("response");
     QTest::addColumn<QString>("link");
     QTest::addColumn<QString>("expectedDetail");
@@ -258,30 +245,19 @@ void SubscriptionTest::failuresKeepTheListAndTheStore_data()
     // Would give a list if it were read.
     const QByteArray good = lines({kC, kD});
 
-    QTest::newRow("HTTP 404") << HttpsTestResponse{404, {}, "no such subscription"} << failing
-                              << detail + QStringLiteral("404") << QByteArray();
-    QTest::newRow("HTTP 500 with profiles in the body")
-        << HttpsTestResponse{500, {}, good} << failing << detail + QStringLiteral("500")
-        << QByteArray();
-    QTest::newRow("body one byte over 1 MiB")
-        << HttpsTestResponse{200, {}, bodyOfSize(1048577, 5000)} << failing
-        << detail + QStringLiteral("200") << QByteArray();
-    QTest::newRow("redirect to another host")
-        << HttpsTestResponse{302, {{"Location", "https://localhost:PORT/sub/elsewhere"}}, {}}
-        << failing << detail + QStringLiteral("302") << QByteArray("/sub/elsewhere");
-    QTest::newRow("redirect to plain http on the same host")
-        << HttpsTestResponse{301, {{"Location", "http://127.0.0.1:PORT/sub/elsewhere"}}, {}}
-        << failing << detail + QStringLiteral("301") << QByteArray("/sub/elsewhere");
-    QTest::newRow("nobody listening")
-        << HttpsTestResponse{} << QStringLiteral("closed port") << detail << QByteArray();
+    QTest::newRow("HTTP 404") << HttpsTestResponse{404, {}, "no such subscription"} << failing << detail + QStringLiteral("404") << QByteArray();
+    QTest::newRow("HTTP 500 with profiles in the body") << HttpsTestResponse{500, {}, good} << failing << detail + QStringLiteral("500") << QByteArray();
+    QTest::newRow("body one byte over 1 MiB") << HttpsTestResponse{200, {}, bodyOfSize(1048577, 5000)} << failing << detail + QStringLiteral("200") << QByteArray();
+    QTest::newRow("redirect to another host") << HttpsTestResponse{302, {{"Location", "https://localhost:PORT/sub/elsewhere"}}, {}} << failing << detail + QStringLiteral("302") << QByteArray("/sub/elsewhere");
+    QTest::newRow("redirect to plain http on the same host") << HttpsTestResponse{301, {{"Location", "http://127.0.0.1:PORT/sub/elsewhere"}}, {}} << failing << detail + QStringLiteral("301") << QByteArray("/sub/elsewhere");
+    QTest::newRow("nobody listening") << HttpsTestResponse{} << QStringLiteral("closed port") << detail << QByteArray();
     // The one case that waits out the 15 s transfer limit.
     HttpsTestResponse stalled;
     stalled.stall = true;
     QTest::newRow("server never answers") << stalled << failing << detail << QByteArray();
     // A byte a second never trips the transfer limit; the overall deadline (3 s here) ends it.
-    QTest::newRow("server trickles past the deadline")
-        << HttpsTestResponse{200, {}, good, 0, false, 1000} << failing
-        << detail + QStringLiteral("200") << QByteArray();
+    QTest::newRow("server trickles past the deadline") << HttpsTestResponse{200, {}, good, 0, false, 1000} << failing << detail + QStringLiteral("200") << QByteArray();
+    // clang-format on
 }
 
 void SubscriptionTest::failuresKeepTheListAndTheStore()
@@ -507,6 +483,7 @@ void SubscriptionTest::latencyChecksStartShortlyAfterADownloadedList()
 
 void SubscriptionTest::startupShowsTheCachedListFirst_data()
 {
+    // clang-format off
     QTest::addColumn<QByteArray>("storedCache");
     QTest::addColumn<HttpsTestResponse>("fresh");
     QTest::addColumn<QStringList>("cachedUris");
@@ -517,15 +494,10 @@ void SubscriptionTest::startupShowsTheCachedListFirst_data()
     const QByteArray cache = "valid";
     // The stored choice is B; in the fresh list B carries another name and moved down.
     const QString bRenamed = QString(kB).replace(QStringLiteral("#B"), QStringLiteral("#B%20new"));
-    QTest::newRow("download replaces the cached list")
-        << cache << HttpsTestResponse{200, {}, lines({kC, kA, bRenamed}), 300}
-        << QStringList{kA, kB} << QStringList{kC, kA, bRenamed} << kUpdated.arg(3) << 2;
-    QTest::newRow("download fails, cached list stays")
-        << cache << HttpsTestResponse{404, {}, {}, 300} << QStringList{kA, kB}
-        << QStringList{kA, kB} << kFailed << 1;
-    QTest::newRow("cache unreadable: only the download")
-        << QByteArray("damaged") << HttpsTestResponse{200, {}, lines({kC, kB}), 300}
-        << QStringList{} << QStringList{kC, kB} << kUpdated.arg(2) << 1;
+    QTest::newRow("download replaces the cached list") << cache << HttpsTestResponse{200, {}, lines({kC, kA, bRenamed}), 300} << QStringList{kA, kB} << QStringList{kC, kA, bRenamed} << kUpdated.arg(3) << 2;
+    QTest::newRow("download fails, cached list stays") << cache << HttpsTestResponse{404, {}, {}, 300} << QStringList{kA, kB} << QStringList{kA, kB} << kFailed << 1;
+    QTest::newRow("cache unreadable: only the download") << QByteArray("damaged") << HttpsTestResponse{200, {}, lines({kC, kB}), 300} << QStringList{} << QStringList{kC, kB} << kUpdated.arg(2) << 1;
+    // clang-format on
 }
 
 void SubscriptionTest::startupShowsTheCachedListFirst()
