@@ -14,9 +14,11 @@
 #include <QQmlApplicationEngine>
 #include <QQuickStyle>
 #include <QQuickWindow>
-#include <QtQml>
 
 #include <cstdlib>
+
+// Generated from the QML_ELEMENT types of the library's "OrvikVPN" module.
+void qml_register_types_OrvikVPN();
 
 namespace {
 
@@ -46,7 +48,9 @@ Shell::Shell(QLocalServer* instanceServer, const QStringList& arguments,
              const QVariantMap& initialProperties)
 {
     static const bool registered = [] {
-        qmlRegisterType<Controller>("OrvikVPN", 1, 0, "Controller");
+        // The module's registration lives in the static library; calling it keeps the linker
+        // from dropping it, since nothing else refers to it.
+        qml_register_types_OrvikVPN();
         QQuickStyle::setStyle(QStringLiteral("Basic"));
         return true;
     }();
