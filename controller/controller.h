@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <QtQml/qqmlregistration.h>
 #include <QVariantList>
 
 #include <memory>
@@ -26,6 +27,7 @@ class QUrl;
 class Controller : public QObject
 {
     Q_OBJECT
+    QML_ELEMENT
     Q_PROPERTY(bool connected READ isConnected NOTIFY connectedChanged)
     Q_PROPERTY(bool connecting READ isConnecting NOTIFY connectingChanged)
     Q_PROPERTY(bool hasError READ hasError NOTIFY statusChanged)

@@ -25,6 +25,7 @@ qt_add_qml_module(orvik
     VERSION 1.0
     RESOURCE_PREFIX /
     NO_PLUGIN
+    TYPEINFO OrvikVPN.qmltypes
     OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/qml/OrvikVPN
     QML_FILES
         qml/Main.qml
@@ -33,3 +34,6 @@ qt_add_qml_module(orvik
     RESOURCES
         ${ORVIK_QML_ASSETS}
 )
+# The generated registration includes each QML_ELEMENT header by its file name alone.
+set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/orvik_qmltyperegistrations.cpp
+    PROPERTIES INCLUDE_DIRECTORIES ${CMAKE_CURRENT_SOURCE_DIR}/controller)

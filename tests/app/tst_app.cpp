@@ -1,6 +1,10 @@
 #include "app/connectsaved.h"
+#include "app/shell.h"
 #include "app/singleinstance.h"
+#include "controller/controller.h"
 #include "tests/support/testenv.h"
+#include "tests/ui/controllertestaccess.h"
+#include "tests/ui/mainwindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,7 +24,7 @@ class AppShellTest : public QObject
 private slots:
     void connectSavedSwitch_data();
     void connectSavedSwitch();
-    void triggerWaitsForANonEmptyListAndFiresOnce();
+    void shellConnectsSavedOnceAfterTheFirstNonEmptyList();
     void triggerDelaysTheConnectionBy300ms();
     void secondClaimSignalsTheFirst();
     void anyConnectionCountsAsAShowRequest();
@@ -47,25 +51,22 @@ void AppShellTest::connectSavedSwitch()
     QCOMPARE(hasConnectSavedSwitch(arguments), present);
 }
 
-void AppShellTest::triggerWaitsForANonEmptyListAndFiresOnce()
+void AppShellTest::shellConnectsSavedOnceAfterTheFirstNonEmptyList()
 {
-    bool hasServers = false;
-    int connects = 0;
-    ConnectSavedTrigger trigger([&] { return hasServers; }, [&] { ++connects; });
-
-    trigger.onServersChanged(); // empty list: stays armed
+    const Shell shell(nullptr, {QStringLiteral("x"), QStringLiteral("--connect-saved")});
+    QVERIFY(shell.controller());
+    Controller& vpn = *shell.controller();
+    const QString idle = vpn.status();
+    ControllerTestAccess::setServers(vpn, {}, 0); // an empty list leaves it waiting
     QTest::qWait(400);
-    QCOMPARE(connects, 0);
-    QVERIFY(trigger.isArmed());
-
-    hasServers = true;
-    trigger.onServersChanged();
-    QVERIFY(!trigger.isArmed());
-    trigger.onServersChanged(); // later lists never schedule again
-    trigger.onServersChanged();
-    QTRY_COMPARE_WITH_TIMEOUT(connects, 1, 2000);
-    QTest::qWait(500);
-    QCOMPARE(connects, 1);
+    QCOMPARE(vpn.status(), idle);
+    // The sample's link does not parse, so every attempt ends at once and shows in the status.
+    ControllerTestAccess::setServers(vpn, uitest::sampleServers(2), 0);
+    QTRY_COMPARE(vpn.status(), QStringLiteral("Ошибка профиля"));
+    vpn.setStatus(idle);
+    ControllerTestAccess::setServers(vpn, uitest::sampleServers(3), 0);
+    QTest::qWait(400);
+    QCOMPARE(vpn.status(), idle);
 }
 
 void AppShellTest::triggerDelaysTheConnectionBy300ms()

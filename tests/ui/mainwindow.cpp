@@ -1,41 +1,12 @@
 #include "tests/ui/mainwindow.h"
 
-#include "controller/controller.h"
-#include "routing/iconprovider.h"
-
-#include <QQmlApplicationEngine>
 #include <QQuickItem>
-#include <QQuickStyle>
 #include <QQuickWindow>
 #include <QSet>
-#include <QtQml>
 
 #include <iterator>
 
 namespace uitest {
-
-MainWindow loadMainWindow(QQmlApplicationEngine& engine, const QVariantMap& initialProperties)
-{
-    static const bool registered = [] {
-        qmlRegisterType<Controller>("OrvikVPN", 1, 0, "Controller");
-        QQuickStyle::setStyle(QStringLiteral("Basic"));
-        return true;
-    }();
-    Q_UNUSED(registered);
-
-    engine.addImageProvider(QStringLiteral("processicon"), new IconProvider);
-    if (!initialProperties.isEmpty())
-        engine.setInitialProperties(initialProperties);
-    engine.load(QUrl(QStringLiteral("qrc:/OrvikVPN/qml/Main.qml")));
-    MainWindow loaded;
-    if (engine.rootObjects().isEmpty())
-        return loaded;
-    loaded.window = qobject_cast<QQuickWindow*>(engine.rootObjects().constFirst());
-    if (loaded.window)
-        loaded.controller =
-            loaded.window->findChild<Controller*>(QString(), Qt::FindChildrenRecursively);
-    return loaded;
-}
 
 namespace {
 

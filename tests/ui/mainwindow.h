@@ -5,24 +5,10 @@
 #include <QVariantList>
 #include <QVariantMap>
 
-class Controller;
 class QObject;
-class QQmlApplicationEngine;
 class QQuickItem;
-class QQuickWindow;
 
 namespace uitest {
-
-struct MainWindow
-{
-    QQuickWindow* window = nullptr;
-    Controller* controller = nullptr;
-};
-
-// Registers the controller type, the "Basic" style and the process-icon provider, loads
-// "qrc:/OrvikVPN/qml/Main.qml" and finds the controller, all the way the client does.
-// Initial properties are set on the window before it completes.
-MainWindow loadMainWindow(QQmlApplicationEngine& engine, const QVariantMap& initialProperties = {});
 
 // The first object called `name` below `root`: QObject children, child items, a window's
 // content and a popup's content are all searched.

@@ -1,16 +1,15 @@
 // The notification-area icon: its texts, showing the window, and the way out.
 
+#include "app/shell.h"
 #include "app/tray.h"
 #include "controller/controller.h"
 #include "tests/support/testenv.h"
 #include "tests/ui/controllertestaccess.h"
-#include "tests/ui/mainwindow.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
 #include <QProcess>
-#include <QQmlApplicationEngine>
 #include <QQuickWindow>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -22,15 +21,11 @@ namespace {
 
 const char quitChildMode[] = "--quit-from-tray";
 const char closeChildMode[] = "--close-window";
+const char appQuitChildMode[] = "--quit-application";
 
-QIcon appIcon()
-{
-    return QIcon(QStringLiteral(":/OrvikVPN/assets/orvik.ico"));
-}
-
-// A client wired the way main.cpp wires it, connected, that then quits by the tray's
-// "Выйти" or by closing its window. It reports what it saw on standard output.
-int runQuitChild(int argc, char** argv, bool byClosingTheWindow)
+// The client's shell, connected, that then quits by the tray's "Выйти", by closing its window
+// or by the application's own quit. It reports what it saw on standard output.
+int runQuitChild(int argc, char** argv)
 {
     testenv::isolateUserDirectories();
     QApplication app(argc, argv);
@@ -43,22 +38,16 @@ int runQuitChild(int argc, char** argv, bool byClosingTheWindow)
         std::fflush(stdout);
     };
 
-    QQmlApplicationEngine engine;
-    const uitest::MainWindow loaded = uitest::loadMainWindow(engine);
-    if (!loaded.window || !loaded.controller)
+    const Shell shell(nullptr, QCoreApplication::arguments());
+    QQuickWindow* window = shell.window();
+    Controller* controller = shell.controller();
+    if (!window || !controller)
         return 3;
-    QQuickWindow* window = loaded.window;
-    Tray tray(appIcon(), window);
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, loaded.controller,
-                     &Controller::shutdown);
-    tray.attachController(loaded.controller);
-    tray.show();
-
-    ControllerTestAccess::setConnected(*loaded.controller, true);
+    ControllerTestAccess::setConnected(*controller, true);
     // From here on, connection signals come only from shutdown().
-    QObject::connect(loaded.controller, &Controller::connectedChanged, [&] {
+    QObject::connect(controller, &Controller::connectedChanged, [&] {
         report(QStringLiteral("shutdown connected=%1 allowClose=%2 visible=%3")
-                   .arg(loaded.controller->isConnected())
+                   .arg(controller->isConnected())
                    .arg(window->property("allowClose").toBool())
                    .arg(window->isVisible()));
     });
@@ -69,15 +58,17 @@ int runQuitChild(int argc, char** argv, bool byClosingTheWindow)
     QObject::connect(window, &QObject::destroyed,
                      [&] { report(QStringLiteral("window destroyed")); });
     QTimer::singleShot(300, [&] {
-        if (byClosingTheWindow)
+        if (qstrcmp(argv[1], closeChildMode) == 0)
             window->close();
+        else if (qstrcmp(argv[1], appQuitChildMode) == 0)
+            QCoreApplication::quit();
         else
-            tray.menu()->actions().constLast()->trigger();
+            shell.tray()->menu()->actions().constLast()->trigger();
     });
     const int code = QApplication::exec();
     report(QStringLiteral("event loop returned %1").arg(code));
     // The engine ends the window and the controller on the way out; only the window reports.
-    QObject::disconnect(loaded.controller, &Controller::connectedChanged, nullptr, nullptr);
+    QObject::disconnect(controller, &Controller::connectedChanged, nullptr, nullptr);
     return code;
 }
 
@@ -100,7 +91,7 @@ private slots:
 
 void TrayTest::menuHasItsFourEntries()
 {
-    Tray tray(appIcon(), nullptr);
+    Tray tray(Shell::icon(), nullptr);
     const QList<QAction*> actions = tray.menu()->actions();
     QCOMPARE(actions.size(), 4);
     QCOMPARE(actions.at(0)->text(), QStringLiteral("Показать OrvikVPN"));
@@ -114,7 +105,7 @@ void TrayTest::menuHasItsFourEntries()
 void TrayTest::textsFollowConnected()
 {
     Controller controller;
-    Tray tray(appIcon(), nullptr);
+    Tray tray(Shell::icon(), nullptr);
     tray.attachController(&controller);
     QCOMPARE(tray.toggleText(), QStringLiteral("Включить VPN"));
     QCOMPARE(tray.toolTip(), QStringLiteral("OrvikVPN · Отключено"));
@@ -135,7 +126,7 @@ void TrayTest::textsFollowConnected()
 
 void TrayTest::withoutControllerThereIsNoTooltip()
 {
-    Tray tray(appIcon(), nullptr);
+    Tray tray(Shell::icon(), nullptr);
     tray.show();
     QVERIFY(tray.toolTip().isEmpty());
     tray.menu()->actions().at(1)->trigger(); // nothing to switch, nothing happens
@@ -159,7 +150,7 @@ void TrayTest::activation()
     QFETCH(QSystemTrayIcon::ActivationReason, reason);
     QFETCH(bool, shows);
     QQuickWindow window;
-    Tray tray(appIcon(), &window);
+    Tray tray(Shell::icon(), &window);
     QVERIFY(!window.isVisible());
     emit tray.trayIcon()->activated(reason);
     QCOMPARE(window.isVisible(), shows);
@@ -172,7 +163,7 @@ void TrayTest::activation()
 void TrayTest::toggleEntrySwitchesTheVpn()
 {
     Controller controller;
-    Tray tray(appIcon(), nullptr);
+    Tray tray(Shell::icon(), nullptr);
     tray.attachController(&controller);
     // A scheduled restart counts as a running tunnel: the toggle stops it.
     ControllerTestAccess::setReconnectPending(controller, true);
@@ -188,6 +179,8 @@ void TrayTest::quit_data()
     QTest::newRow("Выйти") << quitChildMode;
     // Without a notification area a hidden window could never come back, so closing it quits.
     QTest::newRow("closing the window without a tray") << closeChildMode;
+    // Not through the tray at all: the session's end, say.
+    QTest::newRow("the application's own quit") << appQuitChildMode;
 }
 
 void TrayTest::quit()
@@ -217,10 +210,10 @@ void TrayTest::quit()
 
 int main(int argc, char** argv)
 {
-    if (argc > 1 && qstrcmp(argv[1], quitChildMode) == 0)
-        return runQuitChild(argc, argv, false);
-    if (argc > 1 && qstrcmp(argv[1], closeChildMode) == 0)
-        return runQuitChild(argc, argv, true);
+    for (const char* mode : {quitChildMode, closeChildMode, appQuitChildMode}) {
+        if (argc > 1 && qstrcmp(argv[1], mode) == 0)
+            return runQuitChild(argc, argv);
+    }
     testenv::isolateUserDirectories();
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("OrvikVPN"));

@@ -11,8 +11,9 @@
 // --reduced-motion the first frame already shows the whole page instead of the start of
 // its fade-in.
 
-#include "controller/controller.h"
+#include "app/shell.h"
 #include "bench/firstframe.h"
+#include "controller/controller.h"
 #include "tests/support/testenv.h"
 #include "tests/ui/controllertestaccess.h"
 #include "tests/ui/mainwindow.h"
@@ -20,8 +21,6 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>
-#include <QIcon>
-#include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTimer>
@@ -82,7 +81,7 @@ int main(int argc, char** argv)
     app.setApplicationName(QStringLiteral("OrvikVPN"));
     app.setOrganizationName(QStringLiteral("OrvikVPN"));
     app.setApplicationVersion(QStringLiteral(ORVIK_VERSION));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/OrvikVPN/assets/orvik.ico")));
+    QApplication::setWindowIcon(Shell::icon());
 
     QCommandLineParser parser;
     const QCommandLineOption stateOption(QStringLiteral("state"), QStringLiteral("window state"),
@@ -105,17 +104,16 @@ int main(int argc, char** argv)
     parser.addHelpOption();
     parser.process(app);
 
-    QQmlApplicationEngine engine;
     QVariantMap initialProperties;
     if (parser.isSet(reducedOption))
         initialProperties.insert(QStringLiteral("reducedMotion"), true);
-    const uitest::MainWindow loaded = uitest::loadMainWindow(engine, initialProperties);
-    if (!loaded.window || !loaded.controller)
+    const Shell shell(nullptr, QStringList(), initialProperties);
+    if (!shell.window() || !shell.controller())
         return 1;
-    Controller& vpn = *loaded.controller;
+    Controller& vpn = *shell.controller();
     if (parser.isSet(sizeOption)) {
         const QStringList size = parser.value(sizeOption).split(QLatin1Char('x'));
-        loaded.window->resize(size.value(0).toInt(), size.value(1).toInt());
+        shell.window()->resize(size.value(0).toInt(), size.value(1).toInt());
     }
     const QString state = parser.value(stateOption);
     const int servers = parser.value(serversOption).toInt();
@@ -123,7 +121,7 @@ int main(int argc, char** argv)
     if (parser.isSet(frameOption)) {
         // The list is in place before anything is drawn, as a cached subscription would be.
         applyState(vpn, state, servers);
-        firstframe::reportAndQuit(loaded.window);
+        firstframe::reportAndQuit(shell.window());
         return QApplication::exec();
     }
 
@@ -132,18 +130,18 @@ int main(int argc, char** argv)
         const QString show = parser.value(showOption);
         if (show == QLatin1String("popup")) {
             QMetaObject::invokeMethod(
-                uitest::findNamed(loaded.window, QStringLiteral("subscriptionPopup")), "open");
+                uitest::findNamed(shell.window(), QStringLiteral("subscriptionPopup")), "open");
         } else if (show == QLatin1String("sites")) {
             // Opened the way the user opens it, by its shortcut button.
             QMetaObject::invokeMethod(
-                uitest::findNamed(loaded.window, QStringLiteral("sitesButton")), "clicked");
+                uitest::findNamed(shell.window(), QStringLiteral("sitesButton")), "clicked");
             vpn.addBypassDomain(QStringLiteral("news.example.org"));
-            uitest::findNamed(loaded.window, QStringLiteral("domainInput"))
+            uitest::findNamed(shell.window(), QStringLiteral("domainInput"))
                 ->setProperty("text", QStringLiteral("localhost"));
             vpn.setBypassDomainError(QStringLiteral("Укажите полный домен, например example.ru."));
         } else if (show == QLatin1String("apps")) {
             QMetaObject::invokeMethod(
-                uitest::findNamed(loaded.window, QStringLiteral("appsButton")), "clicked");
+                uitest::findNamed(shell.window(), QStringLiteral("appsButton")), "clicked");
             QVariantList processes = uitest::sampleProcesses(12);
             QStringList selected;
             for (const QVariant& process : processes) {
@@ -159,8 +157,8 @@ int main(int argc, char** argv)
         // software renderer may take a while), and a moment later for the pictures.
         auto* poll = new QTimer(&app);
         QObject::connect(poll, &QTimer::timeout, &app, [&, poll] {
-            QObject* page = uitest::findNamed(loaded.window, QStringLiteral("page"));
-            QObject* popup = uitest::findNamed(loaded.window, QStringLiteral("subscriptionPopup"));
+            QObject* page = uitest::findNamed(shell.window(), QStringLiteral("page"));
+            QObject* popup = uitest::findNamed(shell.window(), QStringLiteral("subscriptionPopup"));
             const bool popupSettled =
                 !popup->property("visible").toBool() || popup->property("opacity").toReal() >= 1.0;
             if (page->property("opacity").toReal() < 1.0 || !popupSettled)
@@ -169,7 +167,7 @@ int main(int argc, char** argv)
             QTimer::singleShot(800, &app, [&] {
                 QFile ready(parser.value(readyOption));
                 if (ready.open(QIODevice::WriteOnly))
-                    ready.write(windowIds(loaded.window).toUtf8());
+                    ready.write(windowIds(shell.window()).toUtf8());
             });
         });
         poll->start(100);
