@@ -105,11 +105,13 @@ int AppIconTest::inkAt(const QImage& image, qreal gridX, qreal gridY, int radius
 
 void AppIconTest::unknownNameDrawsTheGlobe_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("name");
     QTest::newRow("unknown") << "no-such-icon";
     QTest::newRow("empty") << "";
     QTest::newRow("other case") << "Power";
     QTest::newRow("trailing space") << "power ";
+    // clang-format on
 }
 
 void AppIconTest::unknownNameDrawsTheGlobe()
@@ -137,35 +139,25 @@ void AppIconTest::everyFigureIsItsOwn()
 
 void AppIconTest::figures_data()
 {
+    // clang-format off
     // Points of the grid that the stroke must cover, and points it must leave empty.
     QTest::addColumn<QString>("name");
     QTest::addColumn<QList<QPointF>>("inked");
     QTest::addColumn<QList<QPointF>>("empty");
     using P = QList<QPointF>;
-    QTest::newRow("power") << "power" << P{{12, 21}, {4, 13}, {12, 2}, {12, 11}}
-                           << P{{14.07, 5.27}, {9.93, 5.27}, {12, 15}};
-    QTest::newRow("shield") << "shield" << P{{12, 2}, {20, 8}, {12, 22}, {4, 8}, {13.5, 11.5}}
-                            << P{{12, 18}, {8, 16}};
-    QTest::newRow("arrow") << "arrow" << P{{5, 12}, {19, 12}, {16.5, 9.5}, {16.5, 14.5}}
-                           << P{{12, 7}, {5, 7}};
-    QTest::newRow("close") << "close" << P{{12, 12}, {9, 9}, {15, 9}, {9, 15}}
-                           << P{{12, 6}, {6, 12}};
-    QTest::newRow("check") << "check" << P{{5, 12}, {10, 17}, {12, 14.8}, {19, 7}}
-                           << P{{5, 17}, {12, 8}};
-    QTest::newRow("plus") << "plus" << P{{12, 5}, {12, 19}, {5, 12}, {19, 12}}
-                          << P{{8, 8}, {16, 16}};
-    QTest::newRow("apps") << "apps" << P{{3, 6.5}, {10, 6.5}, {17.5, 14}, {6.5, 21}}
-                          << P{{6.5, 6.5}, {12, 12}, {17.5, 17.5}};
+    QTest::newRow("power") << "power" << P{{12, 21}, {4, 13}, {12, 2}, {12, 11}} << P{{14.07, 5.27}, {9.93, 5.27}, {12, 15}};
+    QTest::newRow("shield") << "shield" << P{{12, 2}, {20, 8}, {12, 22}, {4, 8}, {13.5, 11.5}} << P{{12, 18}, {8, 16}};
+    QTest::newRow("arrow") << "arrow" << P{{5, 12}, {19, 12}, {16.5, 9.5}, {16.5, 14.5}} << P{{12, 7}, {5, 7}};
+    QTest::newRow("close") << "close" << P{{12, 12}, {9, 9}, {15, 9}, {9, 15}} << P{{12, 6}, {6, 12}};
+    QTest::newRow("check") << "check" << P{{5, 12}, {10, 17}, {12, 14.8}, {19, 7}} << P{{5, 17}, {12, 8}};
+    QTest::newRow("plus") << "plus" << P{{12, 5}, {12, 19}, {5, 12}, {19, 12}} << P{{8, 8}, {16, 16}};
+    QTest::newRow("apps") << "apps" << P{{3, 6.5}, {10, 6.5}, {17.5, 14}, {6.5, 21}} << P{{6.5, 6.5}, {12, 12}, {17.5, 17.5}};
     // The circles start at their rightmost point: no line joins them to the figure before.
-    QTest::newRow("sliders") << "sliders" << P{{6, 7}, {18, 7}, {10.5, 4.5}, {14.5, 19.5}, {19, 17}}
-                             << P{{10.5, 7}, {16.5, 12}, {15, 12}, {11, 12}};
-    QTest::newRow("refresh") << "refresh" << P{{12, 20}, {4, 12}, {20, 5}, {17, 8}}
-                             << P{{20, 12}, {12, 12}};
-    QTest::newRow("search") << "search" << P{{10, 4}, {4, 10}, {18, 18}, {21, 21}}
-                            << P{{10, 10}, {21, 10}};
-    QTest::newRow("globe") << "globe"
-                           << P{{12, 3}, {3, 12}, {21, 12}, {12, 21}, {8.64, 6.6}, {15.36, 6.6}}
-                           << P{{12, 7}, {12, 17}, {3.5, 3.5}};
+    QTest::newRow("sliders") << "sliders" << P{{6, 7}, {18, 7}, {10.5, 4.5}, {14.5, 19.5}, {19, 17}} << P{{10.5, 7}, {16.5, 12}, {15, 12}, {11, 12}};
+    QTest::newRow("refresh") << "refresh" << P{{12, 20}, {4, 12}, {20, 5}, {17, 8}} << P{{20, 12}, {12, 12}};
+    QTest::newRow("search") << "search" << P{{10, 4}, {4, 10}, {18, 18}, {21, 21}} << P{{10, 10}, {21, 10}};
+    QTest::newRow("globe") << "globe" << P{{12, 3}, {3, 12}, {21, 12}, {12, 21}, {8.64, 6.6}, {15.36, 6.6}} << P{{12, 7}, {12, 17}, {3.5, 3.5}};
+    // clang-format on
 }
 
 void AppIconTest::figures()

@@ -272,6 +272,7 @@ void WindowTest::subscriptionTextStaysText()
 
 void WindowTest::connectButton_data()
 {
+    // clang-format off
     QTest::addColumn<int>("servers");
     QTest::addColumn<State>("state");
     QTest::addColumn<bool>("enabled");
@@ -282,6 +283,7 @@ void WindowTest::connectButton_data()
     QTest::newRow("empty list, busy") << 0 << State::Connecting << false << 1.0;
     QTest::newRow("connected") << 3 << State::Connected << true << 1.0;
     QTest::newRow("list, error") << 3 << State::Error << true << 1.0;
+    // clang-format on
 }
 
 void WindowTest::connectButton()
@@ -300,32 +302,18 @@ void WindowTest::connectButton()
 
 void WindowTest::stateTexts_data()
 {
+    // clang-format off
     QTest::addColumn<State>("state");
     QTest::addColumn<QString>("headline");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("detail");
     QTest::addColumn<QString>("buttonName");
     QTest::addColumn<QString>("icon");
-    QTest::newRow("idle") << State::Idle << "Ближе к миру.\nДальше от шума."
-                          << "Вы ещё не подключены"
-                          << "Один клик — и можно выдохнуть"
-                          << "Подключить VPN"
-                          << "power";
-    QTest::newRow("connecting") << State::Connecting << "На пути\nк свободе."
-                                << "Устанавливаем туннель…"
-                                << "Это займёт несколько секунд"
-                                << "Подключение"
-                                << "refresh";
-    QTest::newRow("connected") << State::Connected << "Ваш мир.\nБез границ."
-                               << "Соединение защищено"
-                               << "Нидерланды · Амстердам · Hysteria2"
-                               << "Отключить VPN"
-                               << "power";
-    QTest::newRow("error") << State::Error << "Ближе к миру.\nДальше от шума."
-                           << "Не удалось подключиться"
-                           << "Повторите попытку или смените сервер"
-                           << "Повторить подключение"
-                           << "power";
+    QTest::newRow("idle") << State::Idle << "Ближе к миру.\nДальше от шума." << "Вы ещё не подключены" << "Один клик — и можно выдохнуть" << "Подключить VPN" << "power";
+    QTest::newRow("connecting") << State::Connecting << "На пути\nк свободе." << "Устанавливаем туннель…" << "Это займёт несколько секунд" << "Подключение" << "refresh";
+    QTest::newRow("connected") << State::Connected << "Ваш мир.\nБез границ." << "Соединение защищено" << "Нидерланды · Амстердам · Hysteria2" << "Отключить VPN" << "power";
+    QTest::newRow("error") << State::Error << "Ближе к миру.\nДальше от шума." << "Не удалось подключиться" << "Повторите попытку или смените сервер" << "Повторить подключение" << "power";
+    // clang-format on
 }
 
 void WindowTest::stateTexts()
@@ -348,6 +336,7 @@ void WindowTest::stateTexts()
 
 void WindowTest::latencyButton_data()
 {
+    // clang-format off
     QTest::addColumn<int>("latency");
     QTest::addColumn<bool>("pinging");
     QTest::addColumn<QString>("text");
@@ -358,6 +347,7 @@ void WindowTest::latencyButton_data()
     QTest::newRow("checking a measured one") << 187 << true << "…";
     QTest::newRow("checking a failed one") << -1 << true << "…";
     QTest::newRow("other negative") << -7 << false << "ПРОВЕРИТЬ";
+    // clang-format on
 }
 
 void WindowTest::latencyButton()
@@ -426,18 +416,15 @@ void WindowTest::clickingALocationSelectsItOnlyWhenDisconnected()
 
 void WindowTest::pictureFollowsTheSelectedName_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("picture");
-    QTest::newRow("Poland") << "Польша · Варшава"
-                            << "qrc:/OrvikVPN/assets/warsaw.jpg";
-    QTest::newRow("Netherlands") << "Нидерланды 2"
-                                 << "qrc:/OrvikVPN/assets/amsterdam.jpg";
-    QTest::newRow("both: Poland first") << "Нидерланды через Польша"
-                                        << "qrc:/OrvikVPN/assets/warsaw.jpg";
-    QTest::newRow("lower case is another word") << "польша"
-                                                << "qrc:/OrvikVPN/assets/hero.jpg";
-    QTest::newRow("elsewhere") << "Германия"
-                               << "qrc:/OrvikVPN/assets/hero.jpg";
+    QTest::newRow("Poland") << "Польша · Варшава" << "qrc:/OrvikVPN/assets/warsaw.jpg";
+    QTest::newRow("Netherlands") << "Нидерланды 2" << "qrc:/OrvikVPN/assets/amsterdam.jpg";
+    QTest::newRow("both: Poland first") << "Нидерланды через Польша" << "qrc:/OrvikVPN/assets/warsaw.jpg";
+    QTest::newRow("lower case is another word") << "польша" << "qrc:/OrvikVPN/assets/hero.jpg";
+    QTest::newRow("elsewhere") << "Германия" << "qrc:/OrvikVPN/assets/hero.jpg";
+    // clang-format on
 }
 
 void WindowTest::pictureFollowsTheSelectedName()
@@ -459,18 +446,17 @@ void WindowTest::pictureFollowsTheSelectedName()
 
 void WindowTest::footerNotice_data()
 {
+    // clang-format off
     QTest::addColumn<State>("state");
     QTest::addColumn<QString>("notice");
     QTest::addColumn<bool>("visible");
     QTest::addColumn<QString>("text");
     QTest::newRow("idle with a notice") << State::Idle << "Загружено 3 профиля." << false << "";
-    QTest::newRow("connected with a notice")
-        << State::Connected << "Загружено 3 профиля." << false << "";
-    QTest::newRow("connecting") << State::Connecting << "Загружено 3 профиля." << true
-                                << "Загружено 3 профиля.";
-    QTest::newRow("error") << State::Error << "Загружено 3 профиля." << true
-                           << "Загружено 3 профиля.\nОшибка подключения";
+    QTest::newRow("connected with a notice") << State::Connected << "Загружено 3 профиля." << false << "";
+    QTest::newRow("connecting") << State::Connecting << "Загружено 3 профиля." << true << "Загружено 3 профиля.";
+    QTest::newRow("error") << State::Error << "Загружено 3 профиля." << true << "Загружено 3 профиля.\nОшибка подключения";
     QTest::newRow("error without a notice") << State::Error << "" << true << "\nОшибка подключения";
+    // clang-format on
 }
 
 void WindowTest::footerNotice()
@@ -493,21 +479,18 @@ void WindowTest::footerNotice()
 
 void WindowTest::subscriptionButton_data()
 {
+    // clang-format off
     QTest::addColumn<int>("servers");
     QTest::addColumn<State>("state");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("icon");
     QTest::addColumn<bool>("primary");
-    QTest::newRow("no servers") << 0 << State::Idle << "Добавить подписку"
-                                << "plus" << true;
-    QTest::newRow("servers") << 4 << State::Idle << "Управление подпиской"
-                             << "sliders" << false;
-    QTest::newRow("servers, connected") << 4 << State::Connected << "Управление подпиской"
-                                        << "sliders" << false;
-    QTest::newRow("servers, error") << 4 << State::Error << "Подписка и диагностика"
-                                    << "sliders" << false;
-    QTest::newRow("no servers, error") << 0 << State::Error << "Подписка и диагностика"
-                                       << "plus" << true;
+    QTest::newRow("no servers") << 0 << State::Idle << "Добавить подписку" << "plus" << true;
+    QTest::newRow("servers") << 4 << State::Idle << "Управление подпиской" << "sliders" << false;
+    QTest::newRow("servers, connected") << 4 << State::Connected << "Управление подпиской" << "sliders" << false;
+    QTest::newRow("servers, error") << 4 << State::Error << "Подписка и диагностика" << "sliders" << false;
+    QTest::newRow("no servers, error") << 0 << State::Error << "Подписка и диагностика" << "plus" << true;
+    // clang-format on
 }
 
 void WindowTest::subscriptionButton()
@@ -533,17 +516,17 @@ void WindowTest::subscriptionButton()
 
 void WindowTest::linkEnterRule_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("busy");
     QTest::addColumn<bool>("connected");
     QTest::addColumn<QString>("imported");
-    QTest::newRow("idle") << "https://my.example/s/abc/" << false << false
-                          << "https://my.example/s/abc/";
-    QTest::newRow("trimmed") << "  https://my.example/s/abc/\t" << false << false
-                             << "https://my.example/s/abc/";
+    QTest::newRow("idle") << "https://my.example/s/abc/" << false << false << "https://my.example/s/abc/";
+    QTest::newRow("trimmed") << "  https://my.example/s/abc/\t" << false << false << "https://my.example/s/abc/";
     QTest::newRow("connected") << "https://my.example/s/abc/" << false << true << "";
     QTest::newRow("busy") << "https://my.example/s/abc/" << true << false << "";
     QTest::newRow("blank") << "   " << false << false << "";
+    // clang-format on
 }
 
 void WindowTest::linkEnterRule()
@@ -557,11 +540,13 @@ void WindowTest::linkEnterRule()
 
 void WindowTest::linkEnterReachesTheControllerOnlyWhenAllowed_data()
 {
+    // clang-format off
     QTest::addColumn<State>("state");
     QTest::addColumn<bool>("imports");
     QTest::newRow("connected") << State::Connected << false;
     QTest::newRow("connecting") << State::Connecting << false;
     QTest::newRow("idle") << State::Idle << true;
+    // clang-format on
 }
 
 void WindowTest::linkEnterReachesTheControllerOnlyWhenAllowed()
@@ -613,6 +598,7 @@ void WindowTest::popupNoticeIsAlwaysShown()
 
 void WindowTest::siteWindowAdd_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("input");
     QTest::addColumn<bool>("byEnter");
     QTest::addColumn<bool>("accepted");
@@ -621,6 +607,7 @@ void WindowTest::siteWindowAdd_data()
     QTest::newRow("single label, Enter") << "localhost" << true << false;
     QTest::newRow("IP address, button") << "10.1.2.3" << false << false;
     QTest::newRow("blank, button") << "   " << false << false;
+    // clang-format on
 }
 
 void WindowTest::siteWindowAdd()
@@ -660,17 +647,14 @@ void WindowTest::siteWindowAdd()
 
 void WindowTest::routeExplanation_data()
 {
+    // clang-format off
     QTest::addColumn<bool>("available");
     QTest::addColumn<QString>("mode");
     QTest::addColumn<QString>("text");
-    QTest::newRow("no core") << false << "include"
-                             << "Для маршрутизации приложений нужен sing-box рядом с приложением.";
-    QTest::newRow("include") << true << "include"
-                             << "Выбранные приложения будут работать через VPN. Остальные "
-                                "приложения останутся напрямую.";
-    QTest::newRow("exclude")
-        << true << "exclude"
-        << "Выбранные приложения будут работать напрямую. Остальные приложения пойдут через VPN.";
+    QTest::newRow("no core") << false << "include" << "Для маршрутизации приложений нужен sing-box рядом с приложением.";
+    QTest::newRow("include") << true << "include" << "Выбранные приложения будут работать через VPN. Остальные " "приложения останутся напрямую.";
+    QTest::newRow("exclude") << true << "exclude" << "Выбранные приложения будут работать напрямую. Остальные приложения пойдут через VPN.";
+    // clang-format on
 }
 
 void WindowTest::routeExplanation()
@@ -688,15 +672,13 @@ void WindowTest::routeExplanation()
 
 void WindowTest::routeModeButtonsAndCount_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("mode");
     QTest::addColumn<QString>("count");
     QTest::addColumn<QString>("click");
-    QTest::newRow("exclude") << "exclude"
-                             << "Отмечено напрямую: 2"
-                             << "includeModeButton";
-    QTest::newRow("include") << "include"
-                             << "Отмечено через VPN: 2"
-                             << "excludeModeButton";
+    QTest::newRow("exclude") << "exclude" << "Отмечено напрямую: 2" << "includeModeButton";
+    QTest::newRow("include") << "include" << "Отмечено через VPN: 2" << "excludeModeButton";
+    // clang-format on
 }
 
 void WindowTest::routeModeButtonsAndCount()
