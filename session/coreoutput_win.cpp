@@ -44,8 +44,12 @@ void CoreOutput::pause() {}
 void CoreOutput::drain()
 {
     QByteArray chunk = m_process.readAllStandardOutput();
-    if (d->skippingToLineEnd)
-        chunk.remove(0, chunk.indexOf('\n') + 1);
+    if (d->skippingToLineEnd) {
+        // The rest of a dropped line is dropped too, even when no line break follows.
+        const qsizetype lineEnd = chunk.indexOf('\n');
+        chunk.remove(0, lineEnd < 0 ? chunk.size() : lineEnd + 1);
+        d->skippingToLineEnd = lineEnd < 0;
+    }
     if (!chunk.isEmpty())
         emit received(chunk);
 }
