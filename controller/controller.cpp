@@ -1,49 +1,42 @@
 #include "controller/controller.h"
 
 #include "config/cores.h"
-#include "controller/settings.h"
-#include "profiles/subscription.h"
-#include "session/httpscheck.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
-
-namespace {
-
-QString entryText(const QVariantList& servers, int row, const char* key)
-{
-    if (row < 0 || row >= servers.size())
-        return {};
-    return servers.at(row).toMap().value(QString::fromLatin1(key)).toString();
-}
-
-} // namespace
+#include <QTimer>
 
 Controller::Controller(QObject* parent)
-    : QObject(parent), m_session(QCoreApplication::applicationDirPath(), this)
+    : QObject(parent),
+      m_latency(m_servers, QCoreApplication::applicationDirPath(), this),
+      m_connection(m_servers, m_latency, m_apps, m_sites, QCoreApplication::applicationDirPath(),
+                   this),
+      m_subscription(m_servers, m_latency, m_connection, this),
+      m_statusWriter(m_servers, m_connection, this)
 {
-    m_statusWriteTimer.setSingleShot(true);
-    connect(&m_statusWriteTimer, &QTimer::timeout, this, &Controller::continueStatusFileWrite);
-    connect(this, &Controller::statusChanged, this, &Controller::scheduleStatusFileWrite);
-    connect(this, &Controller::serversChanged, this, &Controller::scheduleStatusFileWrite);
+    connect(&m_connection, &ConnectionManager::connectedChanged, this,
+            &Controller::connectedChanged);
+    connect(&m_connection, &ConnectionManager::connectingChanged, this,
+            &Controller::connectingChanged);
+    connect(&m_connection, &ConnectionManager::busyChanged, this, &Controller::busyChanged);
+    connect(&m_connection, &ConnectionManager::statusChanged, this, &Controller::statusChanged);
+    // The notice and the loading state reach the window with the list.
+    connect(&m_servers, &ServerList::changed, this, &Controller::serversChanged);
+    connect(&m_subscription, &SubscriptionUpdater::changed, this, &Controller::serversChanged);
+    connect(&m_servers, &ServerList::selectedChanged, this, &Controller::selectedChanged);
+    connect(&m_apps, &AppRouting::processesChanged, this, &Controller::processesChanged);
+    connect(&m_apps, &AppRouting::filterChanged, this, &Controller::processFilterChanged);
+    connect(&m_apps, &AppRouting::modeChanged, this, &Controller::processRouteModeChanged);
+    connect(&m_sites, &BypassList::changed, this, &Controller::bypassDomainsChanged);
+    connect(&m_sites, &BypassList::errorChanged, this, &Controller::bypassDomainErrorChanged);
 
-    connect(&m_session, &TunnelSession::ready, this, &Controller::onTunnelReady);
-    connect(&m_session, &TunnelSession::failed, this, &Controller::onTunnelFailed);
-
-    m_watchTimer.setInterval(45000);
-    connect(&m_watchTimer, &QTimer::timeout, this, &Controller::onWatchTick);
-    m_pingStartTimer.setSingleShot(true);
-    m_pingStartTimer.setInterval(subscription::kPingDelayMs);
-    connect(&m_pingStartTimer, &QTimer::timeout, this, &Controller::pingAllServers);
-
-    settings::prepareStore();
-    loadSettings();
-    refreshProcesses();
+    connect(this, &Controller::statusChanged, &m_statusWriter, &StatusWriter::schedule);
+    connect(this, &Controller::serversChanged, &m_statusWriter, &StatusWriter::schedule);
 
     // Runs after the window has finished loading, so the cached list appears in a live window.
-    QTimer::singleShot(0, this, &Controller::loadSavedSubscription);
+    QTimer::singleShot(0, &m_subscription, &SubscriptionUpdater::loadSaved);
 }
 
 Controller::~Controller()
@@ -53,44 +46,11 @@ Controller::~Controller()
     shutdown();
 }
 
-bool Controller::hasError() const
-{
-    return m_status.startsWith(QStringLiteral("Ошибка"));
-}
-
-QString Controller::selectedName() const
-{
-    if (m_selectedRow < 0 || m_selectedRow >= m_servers.size())
-        return QStringLiteral("Выберите сервер");
-    return entryText(m_servers, m_selectedRow, "name");
-}
-
-QString Controller::selectedEndpoint() const
-{
-    return entryText(m_servers, m_selectedRow, "endpoint");
-}
-
-QString Controller::selectedProtocol() const
-{
-    return entryText(m_servers, m_selectedRow, "protocol");
-}
-
 void Controller::setSelectedRow(int row)
 {
-    if (m_session.isRunning() || row < 0 || row >= m_servers.size() || row == m_selectedRow)
-        return;
-    m_selectedRow = row;
-    settings::writeSelectedProfile(entryText(m_servers, row, "uri"));
-    emit selectedChanged();
-}
-
-void Controller::setProcessFilter(const QString& text)
-{
-    if (text == m_processFilter)
-        return;
-    m_processFilter = text;
-    emit processFilterChanged();
-    emit processesChanged();
+    // The tunnel keeps the server it was started with.
+    if (!m_connection.isRunning())
+        m_servers.select(row);
 }
 
 bool Controller::processBypassAvailable() const
@@ -98,12 +58,73 @@ bool Controller::processBypassAvailable() const
     return QFile::exists(corePath(QCoreApplication::applicationDirPath(), Core::SingBox));
 }
 
+void Controller::connectVpn()
+{
+    m_connection.connectSelected();
+}
+
+void Controller::disconnectVpn()
+{
+    m_connection.disconnectTunnel();
+}
+
+void Controller::toggleVpn()
+{
+    m_connection.toggle();
+}
+
+void Controller::importSubscription(const QString& url)
+{
+    m_subscription.import(url);
+}
+
+void Controller::refreshSubscription()
+{
+    m_subscription.refresh();
+}
+
 void Controller::copyLastError()
 {
-    if (m_lastError.isEmpty())
+    const QString error = m_connection.lastError();
+    if (error.isEmpty())
         return;
     if (QClipboard* clipboard = QGuiApplication::clipboard())
-        clipboard->setText(m_lastError, QClipboard::Clipboard);
+        clipboard->setText(error, QClipboard::Clipboard);
+}
+
+void Controller::pingServer(int index)
+{
+    m_latency.checkServer(index);
+}
+
+void Controller::pingAllServers()
+{
+    m_latency.checkAll();
+}
+
+void Controller::refreshProcesses()
+{
+    m_apps.refresh();
+}
+
+void Controller::toggleProcessExclusion(const QString& name, bool excluded)
+{
+    m_apps.toggle(name, excluded);
+}
+
+void Controller::toggleProcessSelection(const QString& name, bool selected)
+{
+    m_apps.toggle(name, selected);
+}
+
+bool Controller::addBypassDomain(const QString& input)
+{
+    return m_sites.add(input);
+}
+
+void Controller::removeBypassDomain(const QString& domain)
+{
+    m_sites.remove(domain);
 }
 
 QString Controller::processIcon(const QString& name) const
@@ -114,18 +135,8 @@ QString Controller::processIcon(const QString& name) const
 
 void Controller::shutdown()
 {
-    m_reconnectPending = false;
-    cancelPings();
-    m_session.stop();
-    // The client ends next: its cores must not outlive it.
-    m_session.endCoresNow();
-    clearConnectionState();
-    // Otherwise a client that quit while connected leaves a file that says it still is. The
-    // quit reaches here up to three times (tray, aboutToQuit, destructor); with thousands of
-    // servers each repeat would rewrite megabytes that say nothing new.
-    if (!m_shutDown || !statusAlreadyWritten(statusSnapshot()))
-        writeStatusFile();
-    m_shutDown = true;
+    m_connection.shutdown();
+    m_statusWriter.writeAtQuit();
 }
 
 void Controller::shutdownAtExit()
@@ -133,40 +144,7 @@ void Controller::shutdownAtExit()
     // The window and the tray may sit on a display that is gone, and the event loop never
     // runs again.
     const QSignalBlocker blocker(this);
-    m_session.abandon();
-    m_connected = false;
-    m_connecting = false;
-    m_status = QStringLiteral("Отключено");
-    writeStatusFile();
-}
-
-void Controller::setStatus(const QString& text)
-{
-    if (text == m_status)
-        return;
-    m_status = text;
-    emit statusChanged();
-}
-
-void Controller::setBypassDomainError(const QString& text)
-{
-    if (text == m_bypassDomainError)
-        return;
-    m_bypassDomainError = text;
-    emit bypassDomainErrorChanged();
-}
-
-void Controller::clearConnectionState()
-{
-    m_watchTimer.stop();
-    if (m_verifyCheck) {
-        // Deleted at once, not deferred, so it can never report into a newer connection.
-        delete m_verifyCheck.data();
-        m_verifyCheck.clear();
-    }
-    m_connected = false;
-    m_connecting = false;
-    emit connectedChanged();
-    emit busyChanged();
-    emit connectingChanged();
+    const QSignalBlocker connectionBlocker(&m_connection);
+    m_connection.abandonAtExit();
+    m_statusWriter.writeNow();
 }

@@ -1,28 +1,21 @@
 #pragma once
 
-#include "profiles/serverlistmodel.h"
-#include "profiles/subscription.h"
-#include "session/tunnelsession.h"
-#include "status/statusfile.h"
+#include "controller/settings.h"
+#include "profiles/serverlist.h"
+#include "profiles/subscriptionupdater.h"
+#include "routing/approuting.h"
+#include "routing/bypasslist.h"
+#include "session/connectionmanager.h"
+#include "session/latencychecker.h"
+#include "status/statuswriter.h"
 
-#include <QElapsedTimer>
 #include <QObject>
-#include <QPointer>
 #include <QString>
-#include <QStringList>
-#include <QTimer>
 #include <QtQml/qqmlregistration.h>
 #include <QVariantList>
 
-#include <memory>
-
-class HttpsCheck;
-class QNetworkAccessManager;
-class QNetworkReply;
-class QUrl;
-
 // The one object the QML window talks to. Every value the window shows is a property,
-// every user action an invokable. The properties, signals and invokables keep this exact
+// every user action an invokable; the work itself is done by the parts it forwards to. The properties, signals and invokables keep this exact
 // order: the window and other local tools address them by position in the meta-object.
 class Controller : public QObject
 {
@@ -56,29 +49,29 @@ public:
     explicit Controller(QObject* parent = nullptr);
     ~Controller() override;
 
-    bool isConnected() const { return m_connected; }
-    bool isConnecting() const { return m_connecting; }
-    bool hasError() const;
-    bool isBusy() const { return m_connecting; }
-    QString status() const { return m_status; }
-    QString subscriptionNotice() const { return m_subscriptionNotice; }
-    bool isSubscriptionLoading() const { return m_subscriptionLoading; }
-    QString selectedName() const;
-    QString selectedEndpoint() const;
-    QString selectedProtocol() const;
-    int selectedRow() const { return m_selectedRow; }
+    bool isConnected() const { return m_connection.isConnected(); }
+    bool isConnecting() const { return m_connection.isConnecting(); }
+    bool hasError() const { return m_connection.hasError(); }
+    bool isBusy() const { return m_connection.isConnecting(); }
+    QString status() const { return m_connection.status(); }
+    QString subscriptionNotice() const { return m_subscription.notice(); }
+    bool isSubscriptionLoading() const { return m_subscription.isLoading(); }
+    QString selectedName() const { return m_servers.selectedName(); }
+    QString selectedEndpoint() const { return m_servers.selectedText(ServerEntry::endpoint); }
+    QString selectedProtocol() const { return m_servers.selectedText(ServerEntry::protocol); }
+    int selectedRow() const { return m_servers.selectedRow(); }
     void setSelectedRow(int row);
-    QVariantList servers() const { return m_servers; }
-    QVariantList processes() const;
-    QString processFilter() const { return m_processFilter; }
-    void setProcessFilter(const QString& text);
+    QVariantList servers() const { return m_servers.entries(); }
+    QVariantList processes() const { return m_apps.processes(); }
+    QString processFilter() const { return m_apps.filter(); }
+    void setProcessFilter(const QString& text) { m_apps.setFilter(text); }
     bool processBypassAvailable() const;
-    QString processRouteMode() const { return m_processRouteMode; }
-    void setProcessRouteMode(const QString& mode);
-    int selectedProcessCount() const { return int(m_selectedProcesses.size()); }
-    QVariantList bypassDomains() const;
-    QString bypassDomainError() const { return m_bypassDomainError; }
-    QAbstractItemModel* serverModel() { return &m_serverModel; }
+    QString processRouteMode() const { return routeModeText(m_apps.mode()); }
+    void setProcessRouteMode(const QString& mode) { m_apps.setMode(routeModeFromText(mode)); }
+    int selectedProcessCount() const { return int(m_apps.selected().size()); }
+    QVariantList bypassDomains() const { return m_sites.entries(); }
+    QString bypassDomainError() const { return m_sites.error(); }
+    QAbstractItemModel* serverModel() { return m_servers.model(); }
 
 signals:
     void connectedChanged();
@@ -113,104 +106,36 @@ public:
     // and emits nothing.
     void shutdownAtExit();
 
-    // Operations shared by the controller's parts; not visible to QML.
-    void setStatus(const QString& text);
-    void setBypassDomainError(const QString& text);
-    void clearConnectionState();
-    void restartTunnel(const QString& message);
-    void cancelPings();
-    QString lastError() const { return m_lastError; }
-    TunnelSession& tunnelSession() { return m_session; }
-
-    // Server list and subscription.
-    bool applySubscriptionBody(const QByteArray& body, bool fromCache);
-    bool applyParsedBody(const subscription::ParsedBody& parsed, bool fromCache);
-    void installServerList(const QVariantList& entries, const QString& previousUri);
-
-    // Site bypass.
-    QStringList effectiveBypassDomains() const;
+    // For the tests of the window and of the parts behind it; not visible to QML.
+    void setStatus(const QString& text) { m_connection.setStatus(text); }
+    void setBypassDomainError(const QString& text) { m_sites.setError(text); }
+    void cancelPings() { m_latency.cancel(); }
+    QString lastError() const { return m_connection.lastError(); }
+    TunnelSession& tunnelSession() { return m_connection.session(); }
+    bool applySubscriptionBody(const QByteArray& body, bool fromCache)
+    {
+        return m_subscription.applyBody(body, fromCache);
+    }
+    void installServerList(const QVariantList& entries, const QString& previousUri)
+    {
+        m_subscription.installList(entries, previousUri);
+    }
+    QStringList effectiveBypassDomains() const { return m_sites.effective(); }
 
 private:
     // Tests put the controller into states that otherwise need a live tunnel.
     friend class ControllerTestAccess;
 
-    // Connection orchestration.
-    void onTunnelReady();
-    void onTunnelFailed(const QString& error);
-    void startVerification();
-    void onVerificationFinished(int milliseconds, const QString& error);
-    void onWatchTick();
-
-    // Latency checks.
-    bool queuePing(int index);
-    void processPingQueue();
-    // The result of the check running in `session`, for the server behind `uri`.
-    void onPingFinished(TunnelSession* session, const QString& uri, int milliseconds,
-                        const QString& error);
-
-    // Start-up, subscription and bootstrap redeem.
-    void loadSettings();
-    void loadSavedSubscription();
-    void redeemBootstrapToken(const QString& token, int hostIndex);
-    void onSubscriptionReply(QNetworkReply* reply, QNetworkAccessManager* manager,
-                             const QUrl& link);
-    // Parses a downloaded body a slice per turn, then installs it.
-    void continueSubscriptionParse(const std::shared_ptr<subscription::BodyParser>& parser,
-                                   const QByteArray& body, const QUrl& link);
-    void onRedeemReply(QNetworkReply* reply, QNetworkAccessManager* manager, const QString& token,
-                       int hostIndex, const QString& host);
-    void failBootstrapRedeem();
-
-    // Site bypass.
-    void saveBypassDomains() const;
-
-    // Status file: changes are gathered and written once the event loop turns again.
-    void scheduleStatusFileWrite();
-    // A slice of the scheduled write; the write itself once the document is complete.
-    void continueStatusFileWrite();
-    // The whole write at once, for the quit.
-    void writeStatusFile();
-    StatusSnapshot statusSnapshot() const;
-    bool statusAlreadyWritten(const StatusSnapshot& snapshot) const;
-    void saveStatus(const StatusSnapshot& snapshot, const QJsonArray& profiles);
-
-    TunnelSession m_session;
-    QPointer<HttpsCheck> m_verifyCheck;
-    QPointer<TunnelSession> m_pingSession;
-    QTimer m_watchTimer;
-    // Latency checks start a moment after a downloaded list is installed.
-    QTimer m_pingStartTimer;
-    QStringList m_pingQueue;
-    bool m_connected = false;
-    bool m_subscriptionLoading = false;
-    QString m_subscriptionNotice;
-    bool m_keyringNoticeShown = false;
-    int m_downloadDeadlineMs = subscription::kDownloadDeadlineMs;
-    QVariantList m_servers;
-    ServerListModel m_serverModel{m_servers, this};
-    QVariantList m_allProcesses;
-    QStringList m_selectedProcesses;
-    QStringList m_userBypassDomains;
-    QString m_processFilter;
-    QString m_processRouteMode = QStringLiteral("exclude");
-    QString m_bypassDomainError;
-    QString m_lastError;
-    QString m_status = QStringLiteral("Отключено");
-    int m_selectedRow = 0;
-    bool m_connecting = false;
-    bool m_reconnectPending = false;
-    QTimer m_statusWriteTimer;
-    // A large list's file is not rewritten faster than the disk budget allows.
-    QElapsedTimer m_statusWriteClock;
-    qint64 m_statusWriteGapMs = 0;
-    // What the file holds now: a write that would say the same again is skipped. The list
-    // is a shallow copy; any change to the entries detaches the controller's own.
-    StatusSnapshot m_statusWritten;
-    bool m_statusWrittenOnce = false;
-    bool m_shutDown = false;
-    // The scheduled write in progress: its state and the entries converted so far.
-    bool m_statusBuilding = false;
-    bool m_statusChangedWhileBuilding = false;
-    StatusSnapshot m_statusPending;
-    QJsonArray m_statusProfiles;
+    // The settings store is made owner-only before any part reads or migrates it.
+    struct StorePreparation
+    {
+        StorePreparation() { settings::prepareStore(); }
+    } m_storePreparation;
+    ServerList m_servers{this};
+    LatencyChecker m_latency;
+    AppRouting m_apps{this};
+    BypassList m_sites{this};
+    ConnectionManager m_connection;
+    SubscriptionUpdater m_subscription;
+    StatusWriter m_statusWriter;
 };

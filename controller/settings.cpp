@@ -1,9 +1,7 @@
 #include "controller/settings.h"
 
-#include "controller/controller.h"
 #include "controller/secrets.h"
 #include "controller/settingskeys.h"
-#include "routing/bypassdomain.h"
 
 #include <QSettings>
 
@@ -54,26 +52,6 @@ void eraseBootstrapToken()
     store.sync();
 }
 
-QString normalizedRouteMode(const QString& stored)
-{
-    return stored == QLatin1String("include") ? QStringLiteral("include")
-                                              : QStringLiteral("exclude");
-}
-
-QStringList cleanedBypassDomains(const QStringList& stored)
-{
-    const QStringList builtins = builtinBypassDomains();
-    QStringList kept;
-    for (const QString& entry : stored) {
-        const QString domain = normalizeBypassDomain(entry);
-        if (domain.isEmpty() || builtins.contains(domain, Qt::CaseInsensitive) ||
-            kept.contains(domain, Qt::CaseInsensitive))
-            continue;
-        kept.append(domain);
-    }
-    return kept;
-}
-
 QStringList loadSelectedProcesses(QSettings& store)
 {
     QStringList selected = store.value(settingskeys::selectedProcesses).toStringList();
@@ -86,13 +64,3 @@ QStringList loadSelectedProcesses(QSettings& store)
 }
 
 } // namespace settings
-
-void Controller::loadSettings()
-{
-    QSettings store;
-    m_selectedProcesses = settings::loadSelectedProcesses(store);
-    m_processRouteMode =
-        settings::normalizedRouteMode(store.value(settingskeys::processRouteMode).toString());
-    m_userBypassDomains =
-        settings::cleanedBypassDomains(store.value(settingskeys::siteBypassDomains).toStringList());
-}

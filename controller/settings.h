@@ -40,13 +40,6 @@ bool bootstrapStoreExists();
 // Platform part: makes the store owner-only before anything is written to it.
 void prepareStore();
 
-// "include" only for exactly "include"; any other stored text means "exclude".
-QString normalizedRouteMode(const QString& stored);
-
-// The user's bypass domains as kept in memory: each stored entry normalised again, dropped
-// when it fails, equals a built-in domain or repeats an earlier one (ignoring case).
-QStringList cleanedBypassDomains(const QStringList& stored);
-
 // The selected programs, moving a legacy "excludedProcesses" list over when the current list
 // is empty; the old key is removed so the move happens once per store.
 QStringList loadSelectedProcesses(QSettings& store);

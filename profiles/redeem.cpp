@@ -1,8 +1,5 @@
 #include "profiles/redeem.h"
 
-#include "controller/controller.h"
-#include "controller/settings.h"
-#include "controller/settingskeys.h"
 #include "deployment.h"
 #include "profiles/subscription.h"
 
@@ -58,57 +55,3 @@ bool isAcceptableLink(const QString& link, const QString& apiHost)
 }
 
 } // namespace redeem
-
-void Controller::redeemBootstrapToken(const QString& token, int hostIndex)
-{
-    const QStringList& hosts = redeem::apiHosts();
-    if (hostIndex < 0 || hostIndex >= hosts.size()) {
-        failBootstrapRedeem();
-        return;
-    }
-    const QString host = hosts.at(hostIndex);
-    auto* manager = new QNetworkAccessManager(this);
-    QNetworkReply* reply = manager->post(redeem::request(host), token.toLatin1());
-    setStatus(hostIndex == 0 ? QStringLiteral("Добавление подписки...")
-                             : QStringLiteral("Проверка запасного адреса..."));
-    connect(reply, &QNetworkReply::readyRead, reply, [reply] {
-        // Nothing reads before the end, so this is everything received so far.
-        if (reply->bytesAvailable() > redeem::kReplyLimit)
-            reply->abort();
-    });
-    connect(reply, &QNetworkReply::finished, this, [this, reply, manager, token, hostIndex, host] {
-        onRedeemReply(reply, manager, token, hostIndex, host);
-    });
-}
-
-void Controller::onRedeemReply(QNetworkReply* reply, QNetworkAccessManager* manager,
-                               const QString& token, int hostIndex, const QString& host)
-{
-    // An abort from the size guard must not be handled twice.
-    if (reply->property("done").toBool())
-        return;
-    reply->setProperty("done", true);
-    // An aborted reply is closed and has nothing left to read.
-    const QString link =
-        redeem::subscriptionUrlFromReply(reply->isOpen() ? reply->readAll() : QByteArray());
-    if (reply->error() == QNetworkReply::NoError && redeem::isAcceptableLink(link, host)) {
-        // Stored before the download, so a failed download is retried from the link at the
-        // next start. A protection failure stores nothing and keeps the token for that start.
-        if (settings::writeSecrets({{settingskeys::subscription, link.toUtf8()}}))
-            settings::eraseBootstrapToken();
-        importSubscription(link);
-    } else if (hostIndex + 1 < redeem::apiHosts().size()) {
-        redeemBootstrapToken(token, hostIndex + 1);
-    } else {
-        failBootstrapRedeem();
-    }
-    reply->deleteLater();
-    manager->deleteLater();
-}
-
-void Controller::failBootstrapRedeem()
-{
-    m_lastError =
-        QStringLiteral("Скачайте установщик заново или импортируйте подписку из кабинета.");
-    setStatus(QStringLiteral("Ошибка привязки подписки"));
-}

@@ -1,6 +1,6 @@
 #include "profiles/serverlist.h"
 
-#include "controller/controller.h"
+#include "controller/settings.h"
 #include "profiles/profileuri.h"
 
 #include <QUrl>
@@ -36,21 +36,30 @@ const QList<CountryGroup>& countryGroups()
 
 QString entryUri(const QVariant& entry)
 {
-    return entry.toMap().value(QStringLiteral("uri")).toString();
+    return ServerEntry::text(entry, ServerEntry::uri);
 }
 
 } // namespace
 
+const QString ServerEntry::name = QStringLiteral("name");
+const QString ServerEntry::endpoint = QStringLiteral("endpoint");
+const QString ServerEntry::uri = QStringLiteral("uri");
+const QString ServerEntry::countryCode = QStringLiteral("countryCode");
+const QString ServerEntry::protocol = QStringLiteral("protocol");
+const QString ServerEntry::latency = QStringLiteral("latency");
+const QString ServerEntry::pinging = QStringLiteral("pinging");
+const QString ServerEntry::checkError = QStringLiteral("checkError");
+
 QVariantMap makeServerEntry(const ServerProfile& profile)
 {
-    return {{QStringLiteral("name"), profile.name},
-            {QStringLiteral("endpoint"), profile.host + u':' + QString::number(profile.port)},
-            {QStringLiteral("uri"), profile.uri},
-            {QStringLiteral("countryCode"), detectCountryCode(profile.name, profile.host)},
-            {QStringLiteral("protocol"), protocolLabel(profile)},
-            {QStringLiteral("latency"), -2},
-            {QStringLiteral("pinging"), false},
-            {QStringLiteral("checkError"), QString()}};
+    return {{ServerEntry::name, profile.name},
+            {ServerEntry::endpoint, profile.host + u':' + QString::number(profile.port)},
+            {ServerEntry::uri, profile.uri},
+            {ServerEntry::countryCode, detectCountryCode(profile.name, profile.host)},
+            {ServerEntry::protocol, protocolLabel(profile)},
+            {ServerEntry::latency, -2},
+            {ServerEntry::pinging, false},
+            {ServerEntry::checkError, QString()}};
 }
 
 QString detectCountryCode(const QString& name, const QString& host)
@@ -97,15 +106,32 @@ int restoredSelectedRow(const QVariantList& entries, const QString& previousUri)
     return row;
 }
 
-void Controller::installServerList(const QVariantList& entries, const QString& previousUri)
+ServerList::ServerList(QObject* parent) : QObject(parent) {}
+
+QString ServerList::selectedText(const QString& key) const
 {
-    // The server that carries the tunnel is gone from the subscription.
-    if (m_session.isRunning() && !previousUri.isEmpty() &&
-        !listContainsServer(entries, previousUri))
-        disconnectVpn();
-    cancelPings();
-    m_serverModel.beginReplace();
-    m_servers = entries;
-    m_serverModel.endReplace();
-    m_selectedRow = restoredSelectedRow(entries, previousUri);
+    return hasSelection() ? ServerEntry::text(m_entries.at(m_selectedRow), key) : QString();
+}
+
+QString ServerList::selectedName() const
+{
+    return hasSelection() ? selectedText(ServerEntry::name) : QStringLiteral("Выберите сервер");
+}
+
+bool ServerList::select(int row)
+{
+    if (row < 0 || row >= m_entries.size() || row == m_selectedRow)
+        return false;
+    m_selectedRow = row;
+    settings::writeSelectedProfile(selectedText(ServerEntry::uri));
+    emit selectedChanged();
+    return true;
+}
+
+void ServerList::replace(const QVariantList& entries, int selectedRow)
+{
+    m_model.beginReplace();
+    m_entries = entries;
+    m_model.endReplace();
+    m_selectedRow = selectedRow;
 }

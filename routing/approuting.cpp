@@ -1,4 +1,5 @@
-#include "controller/controller.h"
+#include "routing/approuting.h"
+
 #include "controller/settings.h"
 #include "controller/settingskeys.h"
 #include "routing/processentries.h"
@@ -6,49 +7,67 @@
 
 #include <QSettings>
 
-// The running programs, the route mode and the ticked program names.
-
-QVariantList Controller::processes() const
+RouteMode routeModeFromText(const QString& text)
 {
-    return filterProcesses(m_allProcesses, m_processFilter);
+    return text == QLatin1String("include") ? RouteMode::Include : RouteMode::Exclude;
 }
 
-void Controller::refreshProcesses()
+QString routeModeText(RouteMode mode)
 {
-    m_allProcesses = processEntries(runningProcesses(), m_selectedProcesses);
+    return mode == RouteMode::Include ? QStringLiteral("include") : QStringLiteral("exclude");
+}
+
+AppRouting::AppRouting(QObject* parent) : QObject(parent)
+{
+    QSettings store;
+    m_selected = settings::loadSelectedProcesses(store);
+    m_mode = routeModeFromText(store.value(settingskeys::processRouteMode).toString());
+    refresh();
+}
+
+QVariantList AppRouting::processes() const
+{
+    return filterProcesses(m_all, m_filter);
+}
+
+void AppRouting::refresh()
+{
+    m_all = processEntries(runningProcesses(), m_selected);
     emit processesChanged();
 }
 
-void Controller::setProcessRouteMode(const QString& mode)
+void AppRouting::setFilter(const QString& text)
 {
-    const QString normalised = settings::normalizedRouteMode(mode);
-    if (normalised == m_processRouteMode)
+    if (text == m_filter)
         return;
-    m_processRouteMode = normalised;
-    {
-        QSettings settings;
-        settings.setValue(settingskeys::processRouteMode, m_processRouteMode);
-    }
-    emit processRouteModeChanged();
+    m_filter = text;
+    emit filterChanged();
     emit processesChanged();
-    restartTunnel(QStringLiteral("Применение режима приложений..."));
 }
 
-void Controller::toggleProcessExclusion(const QString& name, bool excluded)
+void AppRouting::setMode(RouteMode mode)
 {
-    toggleProcessSelection(name, excluded);
+    if (mode == m_mode)
+        return;
+    m_mode = mode;
+    {
+        QSettings store;
+        store.setValue(settingskeys::processRouteMode, routeModeText(m_mode));
+    }
+    emit modeChanged();
+    emit processesChanged();
+    emit applied(QStringLiteral("Применение режима приложений..."));
 }
 
-void Controller::toggleProcessSelection(const QString& name, bool selected)
+void AppRouting::toggle(const QString& name, bool selected)
 {
-    m_selectedProcesses = toggledSelection(m_selectedProcesses, name, selected);
+    m_selected = toggledSelection(m_selected, name, selected);
     {
-        QSettings settings;
-        settings.setValue(settingskeys::selectedProcesses, m_selectedProcesses);
+        QSettings store;
+        store.setValue(settingskeys::selectedProcesses, m_selected);
     }
-    markSelection(m_allProcesses, name, selected);
+    markSelection(m_all, name, selected);
     emit processesChanged();
-    restartTunnel(m_processRouteMode == QLatin1String("include")
-                      ? QStringLiteral("Применение списка VPN-приложений...")
-                      : QStringLiteral("Применение исключений..."));
+    emit applied(m_mode == RouteMode::Include ? QStringLiteral("Применение списка VPN-приложений...")
+                                              : QStringLiteral("Применение исключений..."));
 }

@@ -14,6 +14,7 @@
 #include "tests/support/httpstestserver.h"
 #include "tests/support/standin.h"
 #include "tests/support/testenv.h"
+#include "tests/ui/controllertestaccess.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -33,22 +34,6 @@
 
 #include <algorithm>
 #include <memory>
-
-// Reaches the controller's private state: the watch timer and the latency queue.
-class ControllerTestAccess
-{
-public:
-    static QTimer& watchTimer(Controller& controller) { return controller.m_watchTimer; }
-    static QStringList pingQueue(const Controller& controller) { return controller.m_pingQueue; }
-    static TunnelSession* pingSession(const Controller& controller)
-    {
-        return controller.m_pingSession.data();
-    }
-    static bool reconnectPending(const Controller& controller)
-    {
-        return controller.m_reconnectPending;
-    }
-};
 
 namespace {
 
@@ -737,9 +722,9 @@ void ConnectionTest::restartWindow()
     QVERIFY(connectAndWait(*controller, recorder));
     recorder.clear();
 
-    controller->restartTunnel(QStringLiteral("Применение списка сайтов..."));
+    ControllerTestAccess::restart(*controller, QStringLiteral("Применение списка сайтов..."));
     if (second == QLatin1String("restart"))
-        controller->restartTunnel(kNetworkChanged);
+        ControllerTestAccess::restart(*controller, kNetworkChanged);
     else if (second == QLatin1String("toggle"))
         controller->toggleVpn();
     else if (second == QLatin1String("disconnect"))
@@ -762,7 +747,7 @@ void ConnectionTest::restartWhileDisconnectedDoesNothing()
 {
     auto controller = startController({entryFor(hy2Uri(QStringLiteral("Hy2")))});
     Recorder recorder(*controller);
-    controller->restartTunnel(QStringLiteral("Применение исключений..."));
+    ControllerTestAccess::restart(*controller, QStringLiteral("Применение исключений..."));
     controller->toggleProcessSelection(QStringLiteral("firefox"), true);
     QVERIFY(!ControllerTestAccess::reconnectPending(*controller));
     QTest::qWait(500);
@@ -775,7 +760,7 @@ void ConnectionTest::restartWhileDisconnectedDoesNothing()
     controller->connectVpn();
     QVERIFY(recorder.waitForStatus(kTrafficError));
     recorder.clear();
-    controller->restartTunnel(QStringLiteral("Применение исключений..."));
+    ControllerTestAccess::restart(*controller, QStringLiteral("Применение исключений..."));
     QTest::qWait(500);
     QCOMPARE(recorder.statuses(), QStringList());
     QCOMPARE(startsOf(records(), QStringLiteral("sing-box")), 1);

@@ -66,7 +66,7 @@ private slots:
     void initialState();
     void hasErrorFollowsStatusPrefix_data();
     void hasErrorFollowsStatusPrefix();
-    void clearConnectionStateEmitsInOrderAndKeepsFlagsEqual();
+    void disconnectEmitsInOrderAndKeepsFlagsEqual();
     void selectedDefaultsOnEmptyList();
     void setSelectedRowAcceptsOnlyNewRowsInsideTheList();
     void processRouteModeIsNormalised_data();
@@ -212,7 +212,7 @@ void ControllerInterfaceTest::hasErrorFollowsStatusPrefix()
     QVERIFY(!controller.hasError());
 }
 
-void ControllerInterfaceTest::clearConnectionStateEmitsInOrderAndKeepsFlagsEqual()
+void ControllerInterfaceTest::disconnectEmitsInOrderAndKeepsFlagsEqual()
 {
     Controller controller;
     bool flagsAlwaysEqual = true;
@@ -223,7 +223,7 @@ void ControllerInterfaceTest::clearConnectionStateEmitsInOrderAndKeepsFlagsEqual
     connect(&controller, &Controller::connectingChanged, &controller, checkFlags);
     SignalLog log(controller);
 
-    controller.clearConnectionState();
+    controller.disconnectVpn();
     QCOMPARE(log.log, QStringList({"connected", "busy", "connecting"}));
     QVERIFY(flagsAlwaysEqual);
     QVERIFY(!controller.isConnected());

@@ -10,6 +10,7 @@
 #include "status/statusfile.h"
 #include "tests/support/cleartext.h"
 #include "tests/support/testenv.h"
+#include "tests/ui/controllertestaccess.h"
 
 #include <QApplication>
 #include <QFile>
@@ -18,13 +19,6 @@
 #include <QSettings>
 #include <QTest>
 #include <QUrl>
-
-class ControllerTestAccess
-{
-public:
-    static QStringList selectedProcesses(const Controller& c) { return c.m_selectedProcesses; }
-    static QStringList userBypassDomains(const Controller& c) { return c.m_userBypassDomains; }
-};
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include "controller/controller.h"
 #include "status/statusfile.h"
 #include "tests/support/testenv.h"
+#include "tests/ui/controllertestaccess.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,17 +19,6 @@
 #include <atomic>
 #include <sys/stat.h>
 #include <thread>
-
-class ControllerTestAccess
-{
-public:
-    static void setConnectionFlags(Controller& c, bool connected, bool connecting)
-    {
-        c.m_connected = connected;
-        c.m_connecting = connecting;
-    }
-    static void setLastError(Controller& c, const QString& text) { c.m_lastError = text; }
-};
 
 namespace {
 
@@ -276,7 +266,7 @@ void StatusFileTest::quittingLeavesTheConnectionFlagsFalse()
     QFETCH(bool, byShutdown);
     {
         Controller controller;
-        ControllerTestAccess::setConnectionFlags(controller, true, false);
+        ControllerTestAccess::setConnected(controller, true);
         controller.setStatus(QStringLiteral("Подключено"));
         QTRY_COMPARE(readDocument(statusFilePath()).value("connected"), QJsonValue(true));
         if (byShutdown) {
@@ -284,7 +274,7 @@ void StatusFileTest::quittingLeavesTheConnectionFlagsFalse()
             const QJsonObject root = readDocument(statusFilePath());
             QCOMPARE(root.value("connected"), QJsonValue(false));
             QCOMPARE(root.value("connecting"), QJsonValue(false));
-            ControllerTestAccess::setConnectionFlags(controller, false, true);
+            ControllerTestAccess::setConnecting(controller, true);
             controller.setStatus(QStringLiteral("Подключение..."));
             QTRY_COMPARE(readDocument(statusFilePath()).value("connecting"), QJsonValue(true));
         }

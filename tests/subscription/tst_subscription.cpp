@@ -11,6 +11,7 @@
 #include "tests/support/httpstestserver.h"
 #include "tests/support/standin.h"
 #include "tests/support/testenv.h"
+#include "tests/ui/controllertestaccess.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -23,13 +24,6 @@
 #include <QUrl>
 
 #include <memory>
-
-class ControllerTestAccess
-{
-public:
-    static const QTimer& pingStart(const Controller& c) { return c.m_pingStartTimer; }
-    static void setDownloadDeadline(Controller& c, int ms) { c.m_downloadDeadlineMs = ms; }
-};
 
 namespace {
 

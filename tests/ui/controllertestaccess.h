@@ -5,6 +5,8 @@
 #include <QVariantList>
 
 class Controller;
+class QTimer;
+class TunnelSession;
 
 // Puts the real controller into states that otherwise need a subscription, a live tunnel
 // or running programs, and emits the signals the window listens to.
@@ -23,6 +25,14 @@ public:
     static bool reconnectPending(const Controller& controller);
     static void setProcesses(Controller& controller, const QVariantList& processes,
                              const QStringList& selected);
+    static void restart(Controller& controller, const QString& message);
+    static QTimer& watchTimer(Controller& controller);
+    static QStringList pingQueue(const Controller& controller);
+    static TunnelSession* pingSession(const Controller& controller);
+    static const QTimer& pingStart(const Controller& controller);
+    static void setDownloadDeadline(Controller& controller, int milliseconds);
+    static QStringList selectedProcesses(const Controller& controller);
+    static QStringList userBypassDomains(const Controller& controller);
     // Back to a fresh controller's state: no servers, idle, "Отключено", no notices.
     static void reset(Controller& controller);
 };
