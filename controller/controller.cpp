@@ -4,6 +4,7 @@
 
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QGuiApplication>
 #include <QTimer>
@@ -51,6 +52,12 @@ void Controller::setSelectedRow(int row)
     // The tunnel keeps the server it was started with.
     if (!m_connection.isRunning())
         m_servers.select(row);
+}
+
+bool Controller::subscriptionWarning() const
+{
+    return subscription::accountState(m_subscription.account(), QDateTime::currentDateTime()) !=
+           subscription::AccountState::Normal;
 }
 
 bool Controller::processBypassAvailable() const

@@ -44,6 +44,12 @@ class Controller : public QObject
     Q_PROPERTY(QString bypassDomainError READ bypassDomainError NOTIFY bypassDomainErrorChanged)
     // The same entries as `servers`, for a list view that keeps its place while they change.
     Q_PROPERTY(QAbstractItemModel* serverModel READ serverModel CONSTANT)
+    // What the service says about the account: its name, the traffic used of the total, the
+    // end date, and whether the end or the traffic limit is near or past. Empty when unknown.
+    Q_PROPERTY(QString subscriptionTitle READ subscriptionTitle NOTIFY serversChanged)
+    Q_PROPERTY(QString subscriptionTraffic READ subscriptionTraffic NOTIFY serversChanged)
+    Q_PROPERTY(QString subscriptionExpiry READ subscriptionExpiry NOTIFY serversChanged)
+    Q_PROPERTY(bool subscriptionWarning READ subscriptionWarning NOTIFY serversChanged)
 
 public:
     explicit Controller(QObject* parent = nullptr);
@@ -72,6 +78,10 @@ public:
     QVariantList bypassDomains() const { return m_sites.entries(); }
     QString bypassDomainError() const { return m_sites.error(); }
     QAbstractItemModel* serverModel() { return m_servers.model(); }
+    QString subscriptionTitle() const { return m_subscription.account().title; }
+    QString subscriptionTraffic() const { return subscription::trafficText(m_subscription.account()); }
+    QString subscriptionExpiry() const { return subscription::expiryText(m_subscription.account()); }
+    bool subscriptionWarning() const;
 
 signals:
     void connectedChanged();

@@ -8,6 +8,8 @@ namespace settingskeys {
 
 inline const QString subscription = QStringLiteral("subscriptionDpapi");
 inline const QString subscriptionCache = QStringLiteral("subscriptionCacheDpapi");
+// What the service last said about the account, kept with the cached list.
+inline const QString subscriptionAccount = QStringLiteral("subscriptionAccountDpapi");
 inline const QString selectedProfile = QStringLiteral("selectedProfileDpapi");
 inline const QString processRouteMode = QStringLiteral("processRouteMode");
 inline const QString selectedProcesses = QStringLiteral("selectedProcesses");

@@ -9,12 +9,15 @@
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QDateTime>
 #include <QTimer>
 
 SubscriptionUpdater::SubscriptionUpdater(ServerList& servers, LatencyChecker& latency,
                                          ConnectionManager& connection, QObject* parent)
     : QObject(parent), m_servers(servers), m_latency(latency), m_connection(connection)
 {
+    m_refreshTimer.setSingleShot(true);
+    connect(&m_refreshTimer, &QTimer::timeout, this, &SubscriptionUpdater::onRefreshDue);
 }
 
 void SubscriptionUpdater::import(const QString& url)
@@ -61,19 +64,26 @@ void SubscriptionUpdater::onReply(QNetworkReply* reply, QNetworkAccessManager* m
             QStringLiteral("Не удалось обновить подписку. Сохранённые профили остаются доступны.");
         m_connection.setLastError(
             subscription::failureDetail(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute)));
+        scheduleRefresh();
         emit changed();
         return;
     }
+    const subscription::AccountInfo account =
+        subscription::parseAccountHeaders(reply->rawHeader("subscription-userinfo"),
+                                          reply->rawHeader("profile-update-interval"),
+                                          reply->rawHeader("profile-title"));
     // Still loading until the body is parsed, so a second download waits for this one.
-    continueParse(std::make_shared<subscription::BodyParser>(body), body, link);
+    continueParse(std::make_shared<subscription::BodyParser>(body), body, link, account);
 }
 
 void SubscriptionUpdater::continueParse(const std::shared_ptr<subscription::BodyParser>& parser,
-                                        const QByteArray& body, const QUrl& link)
+                                        const QByteArray& body, const QUrl& link,
+                                        const subscription::AccountInfo& account)
 {
     if (!parser->parseSome(subscription::kParseSlice)) {
         QTimer::singleShot(
-            0, this, [this, parser, body, link] { continueParse(parser, body, link); });
+            0, this,
+            [this, parser, body, link, account] { continueParse(parser, body, link, account); });
         return;
     }
     // Only a link that produced a list replaces the stored one; the body is kept exactly as
@@ -83,10 +93,13 @@ void SubscriptionUpdater::continueParse(const std::shared_ptr<subscription::Body
     if (!parser->result().entries.isEmpty())
         notStored = !settings::writeSecrets(
             {{settingskeys::subscription, link.toEncoded(QUrl::FullyEncoded)},
-             {settingskeys::subscriptionCache, body}});
-    QTimer::singleShot(0, this, [this, parser, notStored] {
+             {settingskeys::subscriptionCache, body},
+             {settingskeys::subscriptionAccount, subscription::serializeAccount(account)}});
+    QTimer::singleShot(0, this, [this, parser, notStored, account] {
         m_loading = false;
         if (applyParsedBody(parser->result(), false)) {
+            m_account = account;
+            m_notice += subscription::accountNoticeSuffix(account, QDateTime::currentDateTime());
             if (notStored && !m_keyringNoticeShown) {
                 m_keyringNoticeShown = true;
                 m_notice = QStringLiteral("Ссылка на подписку не будет запомнена: "
@@ -96,6 +109,8 @@ void SubscriptionUpdater::continueParse(const std::shared_ptr<subscription::Body
                 m_connection.setStatus(QStringLiteral("Готово"));
             m_latency.checkAllSoon();
         }
+        // A failed parse keeps the old schedule; the next attempt is still due.
+        scheduleRefresh();
         emit changed();
     });
 }
@@ -121,8 +136,9 @@ void SubscriptionUpdater::loadSaved()
         settings::eraseBootstrapToken();
     // Last run's list is on screen before any request leaves the machine.
     const QByteArray cache = settings::readSecret(settingskeys::subscriptionCache);
-    if (!cache.isEmpty())
-        applyBody(cache, true);
+    if (!cache.isEmpty() && applyBody(cache, true))
+        m_account =
+            subscription::deserializeAccount(settings::readSecret(settingskeys::subscriptionAccount));
 
     if (!link.isEmpty())
         import(QString::fromUtf8(link));
@@ -219,4 +235,25 @@ void SubscriptionUpdater::installList(const QVariantList& entries, const QString
         m_connection.disconnectTunnel();
     m_latency.cancel();
     m_servers.replace(entries, restoredSelectedRow(entries, previousUri));
+}
+
+void SubscriptionUpdater::scheduleRefresh()
+{
+    if (m_account.updateHours <= 0) {
+        m_refreshTimer.stop();
+        return;
+    }
+    // A timer cannot wait longer than about 24 days; the client rarely runs that long.
+    const qint64 wanted = qint64(m_account.updateHours) * 3600 * 1000;
+    m_refreshTimer.start(int(qBound<qint64>(m_minimumRefreshMs, wanted, 24LL * 24 * 3600 * 1000)));
+}
+
+void SubscriptionUpdater::onRefreshDue()
+{
+    // Never in the way of the user's own work: the refresh waits until it is done.
+    if (m_loading || m_connection.isConnecting() || m_latency.isChecking()) {
+        m_refreshTimer.start(qMin(60 * 1000, m_minimumRefreshMs));
+        return;
+    }
+    refresh();
 }

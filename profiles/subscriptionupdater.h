@@ -1,9 +1,11 @@
 #pragma once
 
+#include "profiles/account.h"
 #include "profiles/subscription.h"
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 
@@ -30,6 +32,8 @@ public:
 
     QString notice() const { return m_notice; }
     bool isLoading() const { return m_loading; }
+    // What the service last said about the account; empty when it says nothing.
+    const subscription::AccountInfo& account() const { return m_account; }
 
     bool applyBody(const QByteArray& body, bool fromCache);
     bool applyParsedBody(const subscription::ParsedBody& parsed, bool fromCache);
@@ -47,7 +51,11 @@ private:
     void onReply(QNetworkReply* reply, QNetworkAccessManager* manager, const QUrl& link);
     // Parses a downloaded body a slice per turn, then installs it.
     void continueParse(const std::shared_ptr<subscription::BodyParser>& parser,
-                       const QByteArray& body, const QUrl& link);
+                       const QByteArray& body, const QUrl& link,
+                       const subscription::AccountInfo& account);
+    // The next refresh on the service's schedule, when it gave one.
+    void scheduleRefresh();
+    void onRefreshDue();
     void redeemToken(const QString& token, int hostIndex);
     void onRedeemReply(QNetworkReply* reply, QNetworkAccessManager* manager, const QString& token,
                        int hostIndex, const QString& host);
@@ -60,4 +68,8 @@ private:
     QString m_notice;
     bool m_keyringNoticeShown = false;
     int m_downloadDeadlineMs = subscription::kDownloadDeadlineMs;
+    subscription::AccountInfo m_account;
+    QTimer m_refreshTimer;
+    // However often the service asks, no more than one refresh an hour.
+    int m_minimumRefreshMs = 3600 * 1000;
 };

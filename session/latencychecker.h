@@ -26,6 +26,8 @@ public:
     void cancel();
     // While a connection is being set up nothing is queued and the queue waits.
     void setPaused(bool paused) { m_paused = paused; }
+    // A check runs, waits in the queue or is about to start.
+    bool isChecking() const { return m_session || !m_queue.isEmpty() || m_startTimer.isActive(); }
 
 private:
     friend class ControllerTestAccess;
