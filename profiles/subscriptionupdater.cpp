@@ -243,16 +243,17 @@ void SubscriptionUpdater::scheduleRefresh()
         m_refreshTimer.stop();
         return;
     }
-    // A timer cannot wait longer than about 24 days; the client rarely runs that long.
-    const qint64 wanted = qint64(m_account.updateHours) * 3600 * 1000;
-    m_refreshTimer.start(int(qBound<qint64>(m_minimumRefreshMs, wanted, 24LL * 24 * 3600 * 1000)));
+    // However often the service asks, at most once an hour. A timer cannot wait longer than
+    // about 24 days; the client rarely runs that long.
+    const qint64 wanted = qMax(1, m_account.updateHours) * m_hourMs;
+    m_refreshTimer.start(int(qMin(wanted, 24 * 24 * m_hourMs)));
 }
 
 void SubscriptionUpdater::onRefreshDue()
 {
     // Never in the way of the user's own work: the refresh waits until it is done.
     if (m_loading || m_connection.isConnecting() || m_latency.isChecking()) {
-        m_refreshTimer.start(qMin(60 * 1000, m_minimumRefreshMs));
+        m_refreshTimer.start(int(m_hourMs / 60));
         return;
     }
     refresh();

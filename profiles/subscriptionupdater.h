@@ -70,6 +70,6 @@ private:
     int m_downloadDeadlineMs = subscription::kDownloadDeadlineMs;
     subscription::AccountInfo m_account;
     QTimer m_refreshTimer;
-    // However often the service asks, no more than one refresh an hour.
-    int m_minimumRefreshMs = 3600 * 1000;
+    // The service's unit; tests shorten it.
+    qint64 m_hourMs = 3600 * 1000;
 };

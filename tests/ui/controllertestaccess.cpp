@@ -120,6 +120,11 @@ void ControllerTestAccess::setDownloadDeadline(Controller& controller, int milli
     controller.m_subscription.m_downloadDeadlineMs = milliseconds;
 }
 
+void ControllerTestAccess::setHourLength(Controller& controller, int milliseconds)
+{
+    controller.m_subscription.m_hourMs = milliseconds;
+}
+
 QStringList ControllerTestAccess::selectedProcesses(const Controller& controller)
 {
     return controller.m_apps.m_selected;

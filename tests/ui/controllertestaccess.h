@@ -31,6 +31,7 @@ public:
     static TunnelSession* pingSession(const Controller& controller);
     static const QTimer& pingStart(const Controller& controller);
     static void setDownloadDeadline(Controller& controller, int milliseconds);
+    static void setHourLength(Controller& controller, int milliseconds);
     static QStringList selectedProcesses(const Controller& controller);
     static QStringList userBypassDomains(const Controller& controller);
     // Back to a fresh controller's state: no servers, idle, "Отключено", no notices.
