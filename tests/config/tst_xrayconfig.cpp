@@ -1,4 +1,3 @@
-#include "config/singboxconfig.h"
 #include "config/xrayconfig.h"
 #include "tests/config/jsoncompare.h"
 #include "tests/support/testenv.h"
@@ -109,122 +108,56 @@ class TestXrayConfig : public QObject
 private slots:
     void document_data();
     void document();
-    void xrayPortIsWhereSingBoxSendsTraffic();
 };
 
 void TestXrayConfig::document_data()
 {
+    // clang-format off
     QTest::addColumn<ServerProfile>("profile");
     QTest::addColumn<PhysicalAdapter>("adapter");
     QTest::addColumn<QByteArray>("changes");
 
-    const QByteArray flowUser = R"("settings": {"vnext": [{"address": "203.0.113.5", "port": 443,
-        "users": [{"id": "0f8e6e1c-1a4b-4c4e-9d4e-2b1f6a3c5d7e", "encryption": "none",
-                   "flow": "xtls-rprx-vision"}]}]})";
-    const QByteArray tlsTcp = R"("streamSettings": {"network": "raw", "security": "tls",
-        "tlsSettings": {"serverName": "www.example.org", "fingerprint": "chrome",
-                        "allowInsecure": false},
-        "sockopt": {"interface": "Wi-Fi"}})";
+    const QByteArray flowUser = R"("settings": {"vnext": [{"address": "203.0.113.5", "port": 443, "users": [{"id": "0f8e6e1c-1a4b-4c4e-9d4e-2b1f6a3c5d7e", "encryption": "none", "flow": "xtls-rprx-vision"}]}]})";
+    const QByteArray tls = R"("tlsSettings": {"serverName": "www.example.org", "fingerprint": "chrome", "allowInsecure": false})";
+    const QByteArray tlsH2 = R"("tlsSettings": {"serverName": "www.example.org", "fingerprint": "chrome", "allowInsecure": false, "alpn": ["h2"]})";
+    const QByteArray reality = R"("realitySettings": {"serverName": "www.example.org", "fingerprint": "chrome", "publicKey": "SbVKOEMjK0sIlbwg4akyBg5mL5KZwwB-ed4eEE7YnRc", "shortId": "6ba85179e30d4fc2"})";
+    const QByteArray grpc = R"("grpcSettings": {"serviceName": "tunnel", "authority": "grpc.example.org", "multiMode": )";
+    const QByteArray wifi = R"("sockopt": {"interface": "Wi-Fi"})";
+    const QByteArray trojanTls = R"("streamSettings": {"network": "raw", "security": "tls", "tlsSettings": {"serverName": "tr.example.com", "fingerprint": "chrome", "allowInsecure": false})";
+    const QByteArray fragment = R"("finalmask": {"tcp": [{"type": "fragment", "settings": {"packets": "tlshello", "lengths": ["100-200"], "delays": ["10-20"])";
 
     ServerProfile braced = vless(ProfileKind::VlessTcp, QStringLiteral("tls"));
     braced.credential = QStringLiteral("{0f8e6e1c-1a4b-4c4e-9d4e-2b1f6a3c5d7e}");
-    QTest::newRow("VLESS user id in braces reaches Xray bare")
-        << braced << kWifi << "{" + tlsTcp + "}";
-    QTest::newRow("VLESS TCP REALITY with flow")
-        << withFlow(vless(ProfileKind::VlessTcp, QStringLiteral("reality"))) << kWifi
-        << "{" + flowUser + R"(, "streamSettings": {"network": "raw", "security": "reality",
-              "realitySettings": {"serverName": "www.example.org", "fingerprint": "chrome",
-                "publicKey": "SbVKOEMjK0sIlbwg4akyBg5mL5KZwwB-ed4eEE7YnRc",
-                "shortId": "6ba85179e30d4fc2"},
-              "sockopt": {"interface": "Wi-Fi"}}})";
     ServerProfile firefox = vless(ProfileKind::VlessTcp, QStringLiteral("reality"));
     firefox.fingerprint = QStringLiteral("firefox");
     firefox.shortId.clear();
-    QTest::newRow("VLESS TCP REALITY without flow, own fingerprint, empty short id")
-        << firefox << kWifi
-        << QByteArray(R"({"streamSettings": {"network": "raw", "security": "reality",
-              "realitySettings": {"serverName": "www.example.org", "fingerprint": "firefox",
-                "publicKey": "SbVKOEMjK0sIlbwg4akyBg5mL5KZwwB-ed4eEE7YnRc", "shortId": ""},
-              "sockopt": {"interface": "Wi-Fi"}}})");
-    QTest::newRow("VLESS TCP TLS without fp presents chrome")
-        << vless(ProfileKind::VlessTcp, QStringLiteral("tls")) << kWifi << "{" + tlsTcp + "}";
-    QTest::newRow("VLESS TCP TLS with flow")
-        << withFlow(vless(ProfileKind::VlessTcp, QStringLiteral("tls"))) << kWifi
-        << "{" + flowUser + ", " + tlsTcp + "}";
-    QTest::newRow("VLESS gRPC TLS: alpn h2")
-        << withGrpc(vless(ProfileKind::VlessGrpc, QStringLiteral("tls")), true) << kWifi
-        << QByteArray(R"({"streamSettings": {"network": "grpc", "security": "tls",
-              "tlsSettings": {"serverName": "www.example.org", "fingerprint": "chrome",
-                "allowInsecure": false, "alpn": ["h2"]},
-              "grpcSettings": {"serviceName": "tunnel", "authority": "grpc.example.org",
-                "multiMode": true},
-              "sockopt": {"interface": "Wi-Fi"}}})");
-    QTest::newRow("VLESS gRPC REALITY: no alpn")
-        << withGrpc(vless(ProfileKind::VlessGrpc, QStringLiteral("reality")), false) << kWifi
-        << QByteArray(R"({"streamSettings": {"network": "grpc", "security": "reality",
-              "realitySettings": {"serverName": "www.example.org", "fingerprint": "chrome",
-                "publicKey": "SbVKOEMjK0sIlbwg4akyBg5mL5KZwwB-ed4eEE7YnRc",
-                "shortId": "6ba85179e30d4fc2"},
-              "grpcSettings": {"serviceName": "tunnel", "authority": "grpc.example.org",
-                "multiMode": false},
-              "sockopt": {"interface": "Wi-Fi"}}})");
     ServerProfile ws = vless(ProfileKind::VlessWebSocket, QStringLiteral("tls"));
     ws.path = QStringLiteral("/ws?ed=2048");
     ws.hostHeader = QStringLiteral("cdn.example.org");
     ws.xhttpMode = QStringLiteral("auto");
-    QTest::newRow("VLESS WebSocket")
-        << ws << kWifi << QByteArray(R"({"streamSettings": {"network": "ws", "security": "tls",
-              "tlsSettings": {"serverName": "www.example.org", "fingerprint": "chrome",
-                "allowInsecure": false},
-              "wsSettings": {"path": "/ws?ed=2048", "headers": {"Host": "cdn.example.org"}},
-              "sockopt": {"interface": "Wi-Fi"}}})");
     ServerProfile xhttp = vless(ProfileKind::VlessXhttp, QStringLiteral("reality"));
     xhttp.path = QStringLiteral("/x");
     xhttp.hostHeader = QStringLiteral("www.example.org");
     xhttp.xhttpMode = QStringLiteral("stream-one");
-    QTest::newRow("VLESS XHTTP REALITY")
-        << xhttp << kWifi
-        << QByteArray(R"({"streamSettings": {"network": "xhttp", "security": "reality",
-              "realitySettings": {"serverName": "www.example.org", "fingerprint": "chrome",
-                "publicKey": "SbVKOEMjK0sIlbwg4akyBg5mL5KZwwB-ed4eEE7YnRc",
-                "shortId": "6ba85179e30d4fc2"},
-              "xhttpSettings": {"path": "/x", "host": "www.example.org", "mode": "stream-one"},
-              "sockopt": {"interface": "Wi-Fi"}}})");
-
-    const QByteArray trojanTls = R"("streamSettings": {"network": "raw", "security": "tls",
-        "tlsSettings": {"serverName": "tr.example.com", "fingerprint": "chrome",
-                        "allowInsecure": false})";
-    QTest::newRow("Trojan TCP: servers, not vnext")
-        << trojan(ProfileKind::TrojanTcp) << kWifi
-        << "{" + trojanTls + R"(, "sockopt": {"interface": "Wi-Fi"}}})";
-    QTest::newRow("Trojan gRPC") << withGrpc(trojan(ProfileKind::TrojanGrpc), false) << kWifi
-                                 << QByteArray(
-                                        R"({"streamSettings": {"network": "grpc", "security": "tls",
-              "tlsSettings": {"serverName": "tr.example.com", "fingerprint": "chrome",
-                "allowInsecure": false, "alpn": ["h2"]},
-              "grpcSettings": {"serviceName": "tunnel", "authority": "grpc.example.org",
-                "multiMode": false},
-              "sockopt": {"interface": "Wi-Fi"}}})");
-    QTest::newRow("fragment with three items: no maxSplit")
-        << withFragment(trojan(ProfileKind::TrojanTcp), QString()) << kWifi
-        << "{" + trojanTls + R"(, "sockopt": {"interface": "Wi-Fi"},
-              "finalmask": {"tcp": [{"type": "fragment", "settings": {"packets": "tlshello",
-                "lengths": ["100-200"], "delays": ["10-20"]}}]}}})";
-    QTest::newRow("fragment with four items: maxSplit as text")
-        << withFragment(trojan(ProfileKind::TrojanTcp), QStringLiteral("5")) << kWifi
-        << "{" + trojanTls + R"(, "sockopt": {"interface": "Wi-Fi"},
-              "finalmask": {"tcp": [{"type": "fragment", "settings": {"packets": "tlshello",
-                "lengths": ["100-200"], "delays": ["10-20"], "maxSplit": "5"}}]}}})";
-
+    const PhysicalAdapter noName{QString(), QStringLiteral("192.168.1.10"), QStringLiteral("192.168.1.1")};
+    const PhysicalAdapter noAddress{QStringLiteral("Wi-Fi"), QString(), QStringLiteral("192.168.1.1")};
     const QByteArray unbound = R"({"sendThrough": null, )" + trojanTls + "}}";
-    QTest::newRow("adapter without name: neither sendThrough nor sockopt")
-        << trojan(ProfileKind::TrojanTcp)
-        << PhysicalAdapter{QString(), QStringLiteral("192.168.1.10"), QStringLiteral("192.168.1.1")}
-        << unbound;
-    QTest::newRow("adapter without address: neither sendThrough nor sockopt")
-        << trojan(ProfileKind::TrojanTcp)
-        << PhysicalAdapter{QStringLiteral("Wi-Fi"), QString(), QStringLiteral("192.168.1.1")}
-        << unbound;
+
+    QTest::newRow("VLESS user id in braces reaches Xray bare") << braced << kWifi << R"({"streamSettings": {"network": "raw", "security": "tls", )" + tls + ", " + wifi + "}}";
+    QTest::newRow("VLESS TCP REALITY with flow") << withFlow(vless(ProfileKind::VlessTcp, QStringLiteral("reality"))) << kWifi << "{" + flowUser + R"(, "streamSettings": {"network": "raw", "security": "reality", )" + reality + ", " + wifi + "}}";
+    QTest::newRow("VLESS TCP REALITY: own fingerprint, empty short id") << firefox << kWifi << QByteArray(R"({"streamSettings": {"network": "raw", "security": "reality", "realitySettings": {"serverName": "www.example.org", "fingerprint": "firefox", "publicKey": "SbVKOEMjK0sIlbwg4akyBg5mL5KZwwB-ed4eEE7YnRc", "shortId": ""}, )") + wifi + "}}";
+    QTest::newRow("VLESS TCP TLS with flow") << withFlow(vless(ProfileKind::VlessTcp, QStringLiteral("tls"))) << kWifi << "{" + flowUser + R"(, "streamSettings": {"network": "raw", "security": "tls", )" + tls + ", " + wifi + "}}";
+    QTest::newRow("VLESS gRPC TLS: alpn h2") << withGrpc(vless(ProfileKind::VlessGrpc, QStringLiteral("tls")), true) << kWifi << R"({"streamSettings": {"network": "grpc", "security": "tls", )" + tlsH2 + ", " + grpc + "true}, " + wifi + "}}";
+    QTest::newRow("VLESS gRPC REALITY: no alpn") << withGrpc(vless(ProfileKind::VlessGrpc, QStringLiteral("reality")), false) << kWifi << R"({"streamSettings": {"network": "grpc", "security": "reality", )" + reality + ", " + grpc + "false}, " + wifi + "}}";
+    QTest::newRow("VLESS WebSocket") << ws << kWifi << R"({"streamSettings": {"network": "ws", "security": "tls", )" + tls + R"(, "wsSettings": {"path": "/ws?ed=2048", "headers": {"Host": "cdn.example.org"}}, )" + wifi + "}}";
+    QTest::newRow("VLESS XHTTP REALITY") << xhttp << kWifi << R"({"streamSettings": {"network": "xhttp", "security": "reality", )" + reality + R"(, "xhttpSettings": {"path": "/x", "host": "www.example.org", "mode": "stream-one"}, )" + wifi + "}}";
+    QTest::newRow("Trojan TCP: servers, not vnext") << trojan(ProfileKind::TrojanTcp) << kWifi << "{" + trojanTls + ", " + wifi + "}}";
+    QTest::newRow("Trojan gRPC") << withGrpc(trojan(ProfileKind::TrojanGrpc), false) << kWifi << QByteArray(R"({"streamSettings": {"network": "grpc", "security": "tls", "tlsSettings": {"serverName": "tr.example.com", "fingerprint": "chrome", "allowInsecure": false, "alpn": ["h2"]}, )") + grpc + "false}, " + wifi + "}}";
+    QTest::newRow("fragment with three items: no maxSplit") << withFragment(trojan(ProfileKind::TrojanTcp), QString()) << kWifi << "{" + trojanTls + ", " + wifi + ", " + fragment + "}}]}}}";
+    QTest::newRow("fragment with four items: maxSplit as text") << withFragment(trojan(ProfileKind::TrojanTcp), QStringLiteral("5")) << kWifi << "{" + trojanTls + ", " + wifi + ", " + fragment + R"(, "maxSplit": "5"}}]}}})";
+    QTest::newRow("adapter without name: neither sendThrough nor sockopt") << trojan(ProfileKind::TrojanTcp) << noName << unbound;
+    QTest::newRow("adapter without address: neither sendThrough nor sockopt") << trojan(ProfileKind::TrojanTcp) << noAddress << unbound;
+    // clang-format on
 }
 
 void TestXrayConfig::document()
@@ -235,19 +168,6 @@ void TestXrayConfig::document()
 
     COMPARE_JSON(buildXrayConfig(profile, QStringLiteral("203.0.113.5"), adapter, 20002),
                  expectedDocument(profile, changes));
-}
-
-void TestXrayConfig::xrayPortIsWhereSingBoxSendsTraffic()
-{
-    const ServerProfile profile = vless(ProfileKind::VlessTcp, QStringLiteral("tls"));
-    const QJsonObject xray = buildXrayConfig(profile, QStringLiteral("203.0.113.5"), kWifi, 31337);
-    const QJsonObject singBox = buildSingBoxConfig(profile, QStringLiteral("203.0.113.5"), kWifi,
-                                                   31336, 31337, true, {}, {}, false);
-    const QJsonObject inbound = xray[QLatin1String("inbounds")][0].toObject();
-    const QJsonObject vpnOut = singBox[QLatin1String("outbounds")][0].toObject();
-    QCOMPARE(vpnOut[QLatin1String("server")], inbound[QLatin1String("listen")]);
-    QCOMPARE(vpnOut[QLatin1String("server_port")], inbound[QLatin1String("port")]);
-    QCOMPARE(vpnOut[QLatin1String("server_port")].toInt(), 31337);
 }
 
 ORVIK_TEST_MAIN(TestXrayConfig, QCoreApplication)

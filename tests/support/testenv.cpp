@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <cstdlib>
@@ -43,6 +44,27 @@ void isolateUserDirectories()
 QString home()
 {
     return temporaryHome() ? temporaryHome()->path() : QString();
+}
+
+ProcessRun runProcess(const QString& program, const QStringList& arguments,
+                      const QByteArray& input, const QProcessEnvironment& environment)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    process.waitForStarted(10000);
+    process.write(input);
+    process.closeWriteChannel();
+    ProcessRun run;
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished();
+    } else if (process.exitStatus() == QProcess::NormalExit) {
+        run.exitCode = process.exitCode();
+    }
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
 }
 
 } // namespace testenv

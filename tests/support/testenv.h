@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcessEnvironment>
 #include <QString>
 #include <QTest>
 
@@ -16,6 +17,18 @@ void isolateUserDirectories();
 
 // The temporary home set up above.
 QString home();
+
+// What a program run to its end printed; exitCode -1 when it could not start, crashed or
+// ran longer than 30 s (then it is killed).
+struct ProcessRun
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+ProcessRun runProcess(const QString& program, const QStringList& arguments,
+                      const QByteArray& input = {},
+                      const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
 
 } // namespace testenv
 
