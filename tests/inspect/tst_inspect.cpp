@@ -107,7 +107,7 @@ void TestInspect::parseLines()
 {
     const QList<QByteArray> lines = {kHysteriaUri.toUtf8(),
                                      "trojan://"
-                                     "s3cret@cz.example.net:443?security=tls&sni=cz.example.net&"
+                                     "s3cret@cz.example.net:443?security=tls&sni=front.example.net&"
                                      "type=grpc&serviceName=tr#Prague%0A%01%09",
                                      "ss://YWVz@de.example.net:8388#Shadowsocks"};
     const QByteArray body = "#profile-title: sample\n\n" + lines.join('\n') + '\n';

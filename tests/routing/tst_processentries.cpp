@@ -123,17 +123,14 @@ void ProcessEntriesTest::toggledSelection_data()
     QTest::addColumn<bool>("selected");
     QTest::addColumn<QStringList>("after");
 
-    QTest::newRow("tick appends") << QStringList({"a.exe"}) << "b.exe" << true
-                                  << QStringList({"a.exe", "b.exe"});
-    QTest::newRow("tick again moves to the end, once")
-        << QStringList({"b.exe", "a.exe"}) << "b.exe" << true << QStringList({"a.exe", "b.exe"});
-    QTest::newRow("tick in other case adds that spelling")
-        << QStringList({"App.exe"}) << "app.exe" << true << QStringList({"App.exe", "app.exe"});
-    QTest::newRow("untick removes every exact copy")
-        << QStringList({"a.exe", "b.exe", "a.exe"}) << "a.exe" << false << QStringList({"b.exe"});
-    QTest::newRow("untick in other case keeps the name")
-        << QStringList({"App.exe"}) << "app.exe" << false << QStringList({"App.exe"});
+    // clang-format off
+    QTest::newRow("tick appends") << QStringList({"a.exe"}) << "b.exe" << true << QStringList({"a.exe", "b.exe"});
+    QTest::newRow("tick again moves to the end, once") << QStringList({"b.exe", "a.exe"}) << "b.exe" << true << QStringList({"a.exe", "b.exe"});
+    QTest::newRow("tick in other case adds that spelling") << QStringList({"App.exe"}) << "app.exe" << true << QStringList({"App.exe", "app.exe"});
+    QTest::newRow("untick removes every exact copy") << QStringList({"a.exe", "b.exe", "a.exe"}) << "a.exe" << false << QStringList({"b.exe"});
+    QTest::newRow("untick in other case keeps the name") << QStringList({"App.exe"}) << "app.exe" << false << QStringList({"App.exe"});
     QTest::newRow("untick of an absent name") << QStringList() << "x.exe" << false << QStringList();
+    // clang-format on
 }
 
 void ProcessEntriesTest::toggledSelection()
@@ -149,18 +146,17 @@ void ProcessEntriesTest::markingReachesEveryInstanceWhateverItsCase()
 {
     QVariantList entries = {entry("App.exe", 1, "/a", true), entry("app.exe", 2, "/b", true),
                             entry("APP.EXE", 3, "/c", true), entry("Apps.exe", 4, "/d", true)};
+    const auto marks = [&entries] {
+        QList<bool> marks;
+        for (const QVariant& e : entries)
+            marks.append(e.toMap().value("selected").toBool());
+        return marks;
+    };
     markSelection(entries, "app.exe", false);
-    QList<bool> marks;
-    for (const QVariant& e : entries)
-        marks.append(e.toMap().value("selected").toBool());
-    QCOMPARE(marks, QList<bool>({false, false, false, true}));
-
+    QCOMPARE(marks(), QList<bool>({false, false, false, true}));
     markSelection(entries, "APPS.exe", false);
     markSelection(entries, "aPP.exe", true);
-    marks.clear();
-    for (const QVariant& e : entries)
-        marks.append(e.toMap().value("selected").toBool());
-    QCOMPARE(marks, QList<bool>({true, true, true, false}));
+    QCOMPARE(marks(), QList<bool>({true, true, true, false}));
 }
 
 ORVIK_TEST_MAIN(ProcessEntriesTest, QCoreApplication)
