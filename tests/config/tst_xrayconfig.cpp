@@ -12,59 +12,22 @@ namespace {
 
 const PhysicalAdapter kWifi{QStringLiteral("Wi-Fi"), QStringLiteral("192.168.1.10"),
                             QStringLiteral("192.168.1.1")};
-const QString kUuid = QStringLiteral("0f8e6e1c-1a4b-4c4e-9d4e-2b1f6a3c5d7e");
-const QString kPublicKey = QStringLiteral("SbVKOEMjK0sIlbwg4akyBg5mL5KZwwB-ed4eEE7YnRc");
 
-ServerProfile vless(ProfileKind kind, const QString& security)
+// A VLESS profile of vpn.example.com:443 and a Trojan TLS profile of tr.example.com:8443, with
+// the given parameters.
+ServerProfile vless(const char* query)
 {
-    ServerProfile profile;
-    profile.kind = kind;
-    profile.host = QStringLiteral("vpn.example.com");
-    profile.credential = kUuid;
-    profile.sni = QStringLiteral("www.example.org");
-    profile.security = security;
-    profile.port = 443;
-    if (security == QLatin1String("reality")) {
-        profile.publicKey = kPublicKey;
-        profile.shortId = QStringLiteral("6ba85179e30d4fc2");
-        profile.fingerprint = QStringLiteral("chrome");
-    }
-    return profile;
+    return testenv::parsedProfile(
+        QStringLiteral("vless://0f8e6e1c-1a4b-4c4e-9d4e-2b1f6a3c5d7e@vpn.example.com:443?") +
+        QLatin1String(query));
 }
 
-ServerProfile trojan(ProfileKind kind)
+ServerProfile trojan(const char* query = "")
 {
-    ServerProfile profile;
-    profile.kind = kind;
-    profile.host = QStringLiteral("tr.example.com");
-    profile.credential = QStringLiteral("trojan-password");
-    profile.sni = QStringLiteral("tr.example.com");
-    profile.security = QStringLiteral("tls");
-    profile.port = 8443;
-    return profile;
-}
-
-ServerProfile withFlow(ServerProfile profile)
-{
-    profile.flow = QStringLiteral("xtls-rprx-vision");
-    return profile;
-}
-
-ServerProfile withGrpc(ServerProfile profile, bool multiMode)
-{
-    profile.serviceName = QStringLiteral("tunnel");
-    profile.authority = QStringLiteral("grpc.example.org");
-    profile.grpcMultiMode = multiMode;
-    return profile;
-}
-
-ServerProfile withFragment(ServerProfile profile, const QString& maxSplit)
-{
-    profile.fragmentLengths = QStringLiteral("100-200");
-    profile.fragmentDelays = QStringLiteral("10-20");
-    profile.fragmentPackets = QStringLiteral("tlshello");
-    profile.fragmentMaxSplit = maxSplit;
-    return profile;
+    return testenv::parsedProfile(
+        QStringLiteral(
+            "trojan://trojan-password@tr.example.com:8443?security=tls&sni=tr.example.com") +
+        QLatin1String(query));
 }
 
 const char kVlessOutbound[] = R"({"tag": "vpn", "protocol": "vless", "sendThrough": "192.168.1.10",
@@ -112,11 +75,11 @@ private slots:
 
 void TestXrayConfig::document_data()
 {
-    // clang-format off
     QTest::addColumn<ServerProfile>("profile");
     QTest::addColumn<PhysicalAdapter>("adapter");
     QTest::addColumn<QByteArray>("changes");
 
+    // clang-format off
     const QByteArray flowUser = R"("settings": {"vnext": [{"address": "203.0.113.5", "port": 443, "users": [{"id": "0f8e6e1c-1a4b-4c4e-9d4e-2b1f6a3c5d7e", "encryption": "none", "flow": "xtls-rprx-vision"}]}]})";
     const QByteArray tls = R"("tlsSettings": {"serverName": "www.example.org", "fingerprint": "chrome", "allowInsecure": false})";
     const QByteArray tlsH2 = R"("tlsSettings": {"serverName": "www.example.org", "fingerprint": "chrome", "allowInsecure": false, "alpn": ["h2"]})";
@@ -126,37 +89,26 @@ void TestXrayConfig::document_data()
     const QByteArray trojanTls = R"("streamSettings": {"network": "raw", "security": "tls", "tlsSettings": {"serverName": "tr.example.com", "fingerprint": "chrome", "allowInsecure": false})";
     const QByteArray fragment = R"("finalmask": {"tcp": [{"type": "fragment", "settings": {"packets": "tlshello", "lengths": ["100-200"], "delays": ["10-20"])";
 
-    ServerProfile braced = vless(ProfileKind::VlessTcp, QStringLiteral("tls"));
+    ServerProfile braced = vless("security=tls&sni=www.example.org");
     braced.credential = QStringLiteral("{0f8e6e1c-1a4b-4c4e-9d4e-2b1f6a3c5d7e}");
-    ServerProfile firefox = vless(ProfileKind::VlessTcp, QStringLiteral("reality"));
-    firefox.fingerprint = QStringLiteral("firefox");
-    firefox.shortId.clear();
-    ServerProfile ws = vless(ProfileKind::VlessWebSocket, QStringLiteral("tls"));
-    ws.path = QStringLiteral("/ws?ed=2048");
-    ws.hostHeader = QStringLiteral("cdn.example.org");
-    ws.xhttpMode = QStringLiteral("auto");
-    ServerProfile xhttp = vless(ProfileKind::VlessXhttp, QStringLiteral("reality"));
-    xhttp.path = QStringLiteral("/x");
-    xhttp.hostHeader = QStringLiteral("www.example.org");
-    xhttp.xhttpMode = QStringLiteral("stream-one");
     const PhysicalAdapter noName{QString(), QStringLiteral("192.168.1.10"), QStringLiteral("192.168.1.1")};
     const PhysicalAdapter noAddress{QStringLiteral("Wi-Fi"), QString(), QStringLiteral("192.168.1.1")};
     const QByteArray unbound = R"({"sendThrough": null, )" + trojanTls + "}}";
 
     QTest::newRow("VLESS user id in braces reaches Xray bare") << braced << kWifi << R"({"streamSettings": {"network": "raw", "security": "tls", )" + tls + ", " + wifi + "}}";
-    QTest::newRow("VLESS TCP REALITY with flow") << withFlow(vless(ProfileKind::VlessTcp, QStringLiteral("reality"))) << kWifi << "{" + flowUser + R"(, "streamSettings": {"network": "raw", "security": "reality", )" + reality + ", " + wifi + "}}";
-    QTest::newRow("VLESS TCP REALITY: own fingerprint, empty short id") << firefox << kWifi << QByteArray(R"({"streamSettings": {"network": "raw", "security": "reality", "realitySettings": {"serverName": "www.example.org", "fingerprint": "firefox", "publicKey": "SbVKOEMjK0sIlbwg4akyBg5mL5KZwwB-ed4eEE7YnRc", "shortId": ""}, )") + wifi + "}}";
-    QTest::newRow("VLESS TCP TLS with flow") << withFlow(vless(ProfileKind::VlessTcp, QStringLiteral("tls"))) << kWifi << "{" + flowUser + R"(, "streamSettings": {"network": "raw", "security": "tls", )" + tls + ", " + wifi + "}}";
-    QTest::newRow("VLESS gRPC TLS: alpn h2") << withGrpc(vless(ProfileKind::VlessGrpc, QStringLiteral("tls")), true) << kWifi << R"({"streamSettings": {"network": "grpc", "security": "tls", )" + tlsH2 + ", " + grpc + "true}, " + wifi + "}}";
-    QTest::newRow("VLESS gRPC REALITY: no alpn") << withGrpc(vless(ProfileKind::VlessGrpc, QStringLiteral("reality")), false) << kWifi << R"({"streamSettings": {"network": "grpc", "security": "reality", )" + reality + ", " + grpc + "false}, " + wifi + "}}";
-    QTest::newRow("VLESS WebSocket") << ws << kWifi << R"({"streamSettings": {"network": "ws", "security": "tls", )" + tls + R"(, "wsSettings": {"path": "/ws?ed=2048", "headers": {"Host": "cdn.example.org"}}, )" + wifi + "}}";
-    QTest::newRow("VLESS XHTTP REALITY") << xhttp << kWifi << R"({"streamSettings": {"network": "xhttp", "security": "reality", )" + reality + R"(, "xhttpSettings": {"path": "/x", "host": "www.example.org", "mode": "stream-one"}, )" + wifi + "}}";
-    QTest::newRow("Trojan TCP: servers, not vnext") << trojan(ProfileKind::TrojanTcp) << kWifi << "{" + trojanTls + ", " + wifi + "}}";
-    QTest::newRow("Trojan gRPC") << withGrpc(trojan(ProfileKind::TrojanGrpc), false) << kWifi << QByteArray(R"({"streamSettings": {"network": "grpc", "security": "tls", "tlsSettings": {"serverName": "tr.example.com", "fingerprint": "chrome", "allowInsecure": false, "alpn": ["h2"]}, )") + grpc + "false}, " + wifi + "}}";
-    QTest::newRow("fragment with three items: no maxSplit") << withFragment(trojan(ProfileKind::TrojanTcp), QString()) << kWifi << "{" + trojanTls + ", " + wifi + ", " + fragment + "}}]}}}";
-    QTest::newRow("fragment with four items: maxSplit as text") << withFragment(trojan(ProfileKind::TrojanTcp), QStringLiteral("5")) << kWifi << "{" + trojanTls + ", " + wifi + ", " + fragment + R"(, "maxSplit": "5"}}]}}})";
-    QTest::newRow("adapter without name: neither sendThrough nor sockopt") << trojan(ProfileKind::TrojanTcp) << noName << unbound;
-    QTest::newRow("adapter without address: neither sendThrough nor sockopt") << trojan(ProfileKind::TrojanTcp) << noAddress << unbound;
+    QTest::newRow("VLESS TCP REALITY with flow") << vless("security=reality&sni=www.example.org&pbk=SbVKOEMjK0sIlbwg4akyBg5mL5KZwwB-ed4eEE7YnRc&sid=6ba85179e30d4fc2&flow=xtls-rprx-vision") << kWifi << "{" + flowUser + R"(, "streamSettings": {"network": "raw", "security": "reality", )" + reality + ", " + wifi + "}}";
+    QTest::newRow("VLESS TCP REALITY: own fingerprint, empty short id") << vless("security=reality&sni=www.example.org&pbk=SbVKOEMjK0sIlbwg4akyBg5mL5KZwwB-ed4eEE7YnRc&fp=firefox") << kWifi << QByteArray(R"({"streamSettings": {"network": "raw", "security": "reality", "realitySettings": {"serverName": "www.example.org", "fingerprint": "firefox", "publicKey": "SbVKOEMjK0sIlbwg4akyBg5mL5KZwwB-ed4eEE7YnRc", "shortId": ""}, )") + wifi + "}}";
+    QTest::newRow("VLESS TCP TLS with flow") << vless("security=tls&sni=www.example.org&flow=xtls-rprx-vision") << kWifi << "{" + flowUser + R"(, "streamSettings": {"network": "raw", "security": "tls", )" + tls + ", " + wifi + "}}";
+    QTest::newRow("VLESS gRPC TLS: alpn h2") << vless("security=tls&sni=www.example.org&type=grpc&serviceName=tunnel&authority=grpc.example.org&mode=multi") << kWifi << R"({"streamSettings": {"network": "grpc", "security": "tls", )" + tlsH2 + ", " + grpc + "true}, " + wifi + "}}";
+    QTest::newRow("VLESS gRPC REALITY: no alpn") << vless("security=reality&sni=www.example.org&pbk=SbVKOEMjK0sIlbwg4akyBg5mL5KZwwB-ed4eEE7YnRc&sid=6ba85179e30d4fc2&type=grpc&serviceName=tunnel&authority=grpc.example.org") << kWifi << R"({"streamSettings": {"network": "grpc", "security": "reality", )" + reality + ", " + grpc + "false}, " + wifi + "}}";
+    QTest::newRow("VLESS WebSocket") << vless("security=tls&sni=www.example.org&type=ws&path=%2Fws%3Fed%3D2048&host=cdn.example.org") << kWifi << R"({"streamSettings": {"network": "ws", "security": "tls", )" + tls + R"(, "wsSettings": {"path": "/ws?ed=2048", "headers": {"Host": "cdn.example.org"}}, )" + wifi + "}}";
+    QTest::newRow("VLESS XHTTP REALITY") << vless("security=reality&sni=www.example.org&pbk=SbVKOEMjK0sIlbwg4akyBg5mL5KZwwB-ed4eEE7YnRc&sid=6ba85179e30d4fc2&type=xhttp&path=/x&host=www.example.org&mode=stream-one") << kWifi << R"({"streamSettings": {"network": "xhttp", "security": "reality", )" + reality + R"(, "xhttpSettings": {"path": "/x", "host": "www.example.org", "mode": "stream-one"}, )" + wifi + "}}";
+    QTest::newRow("Trojan TCP: servers, not vnext") << trojan() << kWifi << "{" + trojanTls + ", " + wifi + "}}";
+    QTest::newRow("Trojan gRPC") << trojan("&type=grpc&serviceName=tunnel&authority=grpc.example.org") << kWifi << QByteArray(R"({"streamSettings": {"network": "grpc", "security": "tls", "tlsSettings": {"serverName": "tr.example.com", "fingerprint": "chrome", "allowInsecure": false, "alpn": ["h2"]}, )") + grpc + "false}, " + wifi + "}}";
+    QTest::newRow("fragment with three items: no maxSplit") << trojan("&fragment=100-200,10-20,tlshello") << kWifi << "{" + trojanTls + ", " + wifi + ", " + fragment + "}}]}}}";
+    QTest::newRow("fragment with four items: maxSplit as text") << trojan("&fragment=100-200,10-20,tlshello,5") << kWifi << "{" + trojanTls + ", " + wifi + ", " + fragment + R"(, "maxSplit": "5"}}]}}})";
+    QTest::newRow("adapter without name: neither sendThrough nor sockopt") << trojan() << noName << unbound;
+    QTest::newRow("adapter without address: neither sendThrough nor sockopt") << trojan() << noAddress << unbound;
     // clang-format on
 }
 

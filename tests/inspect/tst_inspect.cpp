@@ -25,13 +25,6 @@ QJsonObject json(const QByteArray& text)
     return QJsonDocument::fromJson(text).object();
 }
 
-ServerProfile profileOf(const QString& uri)
-{
-    ServerProfile profile;
-    parseProfileUri(uri, profile);
-    return profile;
-}
-
 } // namespace
 
 class TestInspect : public QObject
@@ -180,23 +173,23 @@ void TestInspect::documents()
                  "--apps", "firefox.exe,Telegram.exe", "--include"});
     QCOMPARE(run.exitCode, 0);
     COMPARE_JSON(json(run.out),
-                 buildSingBoxConfig(profileOf(kNamedHostUri), "198.51.100.20", adapter, 4001, 4002,
-                                    true, {"example.ru", "bank.example"},
+                 buildSingBoxConfig(testenv::parsedProfile(kNamedHostUri), "198.51.100.20", adapter,
+                                    4001, 4002, true, {"example.ru", "bank.example"},
                                     {"firefox.exe", "Telegram.exe"}, true));
 
     run = inspect({QStringLiteral("singbox"), kHysteriaUri});
     COMPARE_JSON(json(run.out),
-                 buildSingBoxConfig(profileOf(kHysteriaUri), "198.51.100.7", kExampleAdapter, 10808,
-                                    10809, false, {}, {}, false));
+                 buildSingBoxConfig(testenv::parsedProfile(kHysteriaUri), "198.51.100.7",
+                                    kExampleAdapter, 10808, 10809, false, {}, {}, false));
 
     run = inspect({"xray", kVlessUri, "--xray-port", "5555", "--tun"});
-    COMPARE_JSON(json(run.out),
-                 buildXrayConfig(profileOf(kVlessUri), "203.0.113.5", kExampleAdapter, 5555));
+    COMPARE_JSON(json(run.out), buildXrayConfig(testenv::parsedProfile(kVlessUri), "203.0.113.5",
+                                                kExampleAdapter, 5555));
 
     run = inspect({"xray", kNamedHostUri, "--server-address=198.51.100.20", "--adapter=,,"});
     QCOMPARE(run.exitCode, 0);
-    COMPARE_JSON(json(run.out),
-                 buildXrayConfig(profileOf(kNamedHostUri), "198.51.100.20", {}, 10809));
+    COMPARE_JSON(json(run.out), buildXrayConfig(testenv::parsedProfile(kNamedHostUri),
+                                                "198.51.100.20", {}, 10809));
 }
 
 void TestInspect::adapterOfThisMachine()

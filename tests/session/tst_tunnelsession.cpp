@@ -2,7 +2,6 @@
 
 #include "config/adaptersource.h"
 #include "config/cores.h"
-#include "profiles/profileuri.h"
 #include "session/httpscheck.h"
 #include "session/tunnelsession.h"
 #include "tests/support/httpstestserver.h"
@@ -38,9 +37,7 @@ ServerProfile profileOfKind(const QString& kind, QString host)
                              "&sni=example.org&pbk=SbVKOEMjK0sIlbwg4akyBg5mL5KZwwB-ed4eEE7YnRc"
                              "&sid=0a1b2c3d&flow=xtls-rprx-vision#Test")
             : QStringLiteral("hy2://hy2-Secret-Passw0rd@%1:8443?sni=example.org#Test");
-    ServerProfile profile;
-    parseProfileUri(uri.arg(host), profile);
-    return profile;
+    return testenv::parsedProfile(uri.arg(host));
 }
 
 // The session's signals in the order they arrived.

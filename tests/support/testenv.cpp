@@ -1,5 +1,7 @@
 #include "tests/support/testenv.h"
 
+#include "profiles/profileuri.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -46,8 +48,17 @@ QString home()
     return temporaryHome() ? temporaryHome()->path() : QString();
 }
 
-ProcessRun runProcess(const QString& program, const QStringList& arguments,
-                      const QByteArray& input, const QProcessEnvironment& environment)
+ServerProfile parsedProfile(const QString& uri)
+{
+    ServerProfile profile;
+    QString error;
+    if (!parseProfileUri(uri, profile, &error))
+        qFatal("the test profile is refused: %s", qPrintable(error));
+    return profile;
+}
+
+ProcessRun runProcess(const QString& program, const QStringList& arguments, const QByteArray& input,
+                      const QProcessEnvironment& environment)
 {
     QProcess process;
     process.setProcessEnvironment(environment);

@@ -7,6 +7,7 @@
 #include <memory>
 
 class QTemporaryDir;
+struct ServerProfile;
 
 namespace testenv {
 
@@ -18,6 +19,9 @@ void isolateUserDirectories();
 // The temporary home set up above.
 QString home();
 
+// The profile of a URI the client accepts; a refused URI is a broken test (fatal).
+ServerProfile parsedProfile(const QString& uri);
+
 // What a program run to its end printed; exitCode -1 when it could not start, crashed or
 // ran longer than 30 s (then it is killed).
 struct ProcessRun
@@ -26,9 +30,9 @@ struct ProcessRun
     QByteArray out;
     QByteArray err;
 };
-ProcessRun runProcess(const QString& program, const QStringList& arguments,
-                      const QByteArray& input = {},
-                      const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
+ProcessRun
+runProcess(const QString& program, const QStringList& arguments, const QByteArray& input = {},
+           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
 
 } // namespace testenv
 
