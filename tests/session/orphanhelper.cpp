@@ -2,6 +2,7 @@
 // in its own folder, prints "ready" and waits to be killed.
 
 #include "config/adaptersource.h"
+#include "profiles/profileuri.h"
 #include "session/tunnelsession.h"
 
 #include <QCoreApplication>
@@ -17,13 +18,9 @@ int main(int argc, char** argv)
     });
 
     ServerProfile profile;
-    profile.kind = ProfileKind::VlessTcp;
-    profile.name = QStringLiteral("Orphan test");
-    profile.host = QStringLiteral("127.0.0.1");
-    profile.port = 443;
-    profile.credential = QStringLiteral("0f8c5c0e-3c55-4d6b-9a57-7d2f1c1f3a11");
-    profile.security = QStringLiteral("tls");
-    profile.sni = QStringLiteral("example.org");
+    parseProfileUri(QStringLiteral("vless://0f8c5c0e-3c55-4d6b-9a57-7d2f1c1f3a11@127.0.0.1:443"
+                                   "?security=tls&sni=example.org#Orphan%20test"),
+                    profile);
 
     TunnelSession session(QCoreApplication::applicationDirPath());
     QObject::connect(&session, &TunnelSession::ready, [] {

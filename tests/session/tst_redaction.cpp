@@ -11,23 +11,15 @@ const QString kHidden = QStringLiteral("[скрыто]");
 
 ServerProfile realityProfile()
 {
-    ServerProfile profile;
-    profile.kind = ProfileKind::VlessTcp;
-    profile.credential = QStringLiteral("0f8e6e1c-1a4b-4c4e-9d4e-2b1f6a3c5d7e");
-    profile.publicKey = QStringLiteral("SbVKOEMjK0sIlbwg4akyBg5mL5KZwwB-ed4eEE7YnRc");
-    profile.shortId = QStringLiteral("6ba85179");
-    profile.uri = QStringLiteral("vless://0f8e6e1c-1a4b-4c4e-9d4e-2b1f6a3c5d7e@vpn.example.com:443"
-                                 "?security=reality&pbk=SbVKOEMjK0sIlbwg4akyBg5mL5KZwwB-ed4eEE7YnRc"
-                                 "&sid=6ba85179#Helsinki");
-    return profile;
+    return testenv::parsedProfile(QStringLiteral(
+        "vless://0f8e6e1c-1a4b-4c4e-9d4e-2b1f6a3c5d7e@vpn.example.com:443?security=reality&sni=s"
+        "&pbk=SbVKOEMjK0sIlbwg4akyBg5mL5KZwwB-ed4eEE7YnRc&sid=6ba85179#Helsinki"));
 }
 
 ServerProfile hysteriaProfile()
 {
-    ServerProfile profile;
-    profile.credential = QStringLiteral("user:pass");
-    profile.obfsPassword = QStringLiteral("salamander-secret");
-    return profile;
+    return testenv::parsedProfile(
+        QStringLiteral("hy2://user:pass@h:443?obfs-password=salamander-secret"));
 }
 
 ServerProfile profileWith(ProfileKind kind, const QString& credential, const QString& shortId = {})
