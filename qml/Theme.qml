@@ -1,5 +1,6 @@
 import QtQuick
 
+// The window's colours and the pictures that illustrate a location.
 QtObject {
     readonly property color bg: "#0b1418"
     readonly property color panel: "#121f25"
@@ -14,4 +15,13 @@ QtObject {
     readonly property color border: "#30464f"
     readonly property color danger: "#ffadb0"
     readonly property color dangerSoft: "#40272e"
+
+    function pictureFor(name: var): string {
+        const text = name === undefined || name === null ? "" : String(name)
+        if (text.indexOf("Польша") >= 0)
+            return "qrc:/OrvikVPN/assets/warsaw.jpg"
+        if (text.indexOf("Нидерланды") >= 0)
+            return "qrc:/OrvikVPN/assets/amsterdam.jpg"
+        return "qrc:/OrvikVPN/assets/hero.jpg"
+    }
 }

@@ -10,6 +10,8 @@ packages=(
     qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts
     qml6-module-qtquick-window qml6-module-qtquick-templates qml6-module-qtqml-workerscript
     qml6-module-qttest libgl1-mesa-dev
+    # the QML base types' information, for qmllint
+    qml6-module-qtqml qml6-module-qtqml-models
     # secrets in the desktop keyring
     libsecret-1-dev libsodium-dev gnome-keyring dbus-x11
     # tests: a virtual display, screenshots, the window font, benchmarks, fuzzing
