@@ -52,7 +52,8 @@ private slots:
     void latencyButton_data();
     void latencyButton();
     void locationRowsAreRadioButtons();
-    void clickingALocationSelectsItOnlyWhenDisconnected();
+    void clicksReachTheController_data();
+    void clicksReachTheController();
     void pictureFollowsTheSelectedName_data();
     void pictureFollowsTheSelectedName();
     void footerNotice_data();
@@ -78,10 +79,11 @@ private slots:
 private:
     QQuickItem* item(const QString& name) const { return findNamed<QQuickItem>(m_window, name); }
     void putInto(State state);
-    QQuickItem* onlyLocation() const;
+    QQuickItem* locationRow(int index) const;
     void openPopup();
     void showSecondary(const QString& name);
-    QVariant callWindow(const char* function, const QVariantList& arguments) const;
+    QVariant call(const QString& objectName, const char* function,
+                  const QVariantList& arguments) const;
     void press(QQuickWindow* window, QQuickItem* field, Qt::Key key) const;
 
     std::unique_ptr<Shell> m_shell;
@@ -144,14 +146,15 @@ void WindowTest::putInto(State state)
     }
 }
 
-QQuickItem* WindowTest::onlyLocation() const
+QQuickItem* WindowTest::locationRow(int index) const
 {
     auto* list = item(QStringLiteral("locations"));
-    if (!list)
-        return nullptr;
     QMetaObject::invokeMethod(list, "forceLayout");
-    const QList<QQuickItem*> rows = uitest::findAllNamed(list, QStringLiteral("location"));
-    return rows.size() == 1 ? rows.constFirst() : nullptr;
+    for (QQuickItem* row : uitest::findAllNamed(list, QStringLiteral("location"))) {
+        if (row->property("index").toInt() == index)
+            return row;
+    }
+    return nullptr;
 }
 
 void WindowTest::openPopup()
@@ -176,25 +179,19 @@ void WindowTest::showSecondary(const QString& name)
     QVERIFY(QTest::qWaitForWindowExposed(secondary));
 }
 
-QVariant WindowTest::callWindow(const char* function, const QVariantList& arguments) const
+QVariant WindowTest::call(const QString& objectName, const char* function,
+                          const QVariantList& arguments) const
 {
+    QObject* target = findNamed(m_window, objectName);
     QVariant result;
-    switch (arguments.size()) {
-    case 1:
-        QMetaObject::invokeMethod(m_window, function, Q_RETURN_ARG(QVariant, result),
-                                  Q_ARG(QVariant, arguments.at(0)));
-        break;
-    case 2:
-        QMetaObject::invokeMethod(m_window, function, Q_RETURN_ARG(QVariant, result),
+    if (arguments.size() == 2)
+        QMetaObject::invokeMethod(target, function, Q_RETURN_ARG(QVariant, result),
                                   Q_ARG(QVariant, arguments.at(0)),
                                   Q_ARG(QVariant, arguments.at(1)));
-        break;
-    case 3:
+    else
         QMetaObject::invokeMethod(
-            m_window, function, Q_RETURN_ARG(QVariant, result), Q_ARG(QVariant, arguments.at(0)),
+            target, function, Q_RETURN_ARG(QVariant, result), Q_ARG(QVariant, arguments.at(0)),
             Q_ARG(QVariant, arguments.at(1)), Q_ARG(QVariant, arguments.at(2)));
-        break;
-    }
     return result;
 }
 
@@ -359,7 +356,7 @@ void WindowTest::latencyButton()
         uitest::serverEntry(QStringLiteral("Польша · Варшава"), QStringLiteral("PL"), latency);
     entry.insert(QStringLiteral("pinging"), pinging);
     ControllerTestAccess::setServers(*m_vpn, {entry});
-    QQuickItem* row = onlyLocation();
+    QQuickItem* row = locationRow(0);
     QVERIFY(row);
     auto* button = findNamed<QQuickItem>(row, QStringLiteral("latencyButton"));
     QVERIFY(button);
@@ -388,30 +385,46 @@ void WindowTest::locationRowsAreRadioButtons()
     }
 }
 
-void WindowTest::clickingALocationSelectsItOnlyWhenDisconnected()
+void WindowTest::clicksReachTheController_data()
 {
+    // clang-format off
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<State>("state");
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QByteArray>("property");
+    QTest::addColumn<QVariant>("value");
+    QTest::newRow("round button connects") << "connectButton" << State::Idle << "" << QByteArray("status") << QVariant(QStringLiteral("Ошибка профиля"));
+    QTest::newRow("row, disconnected") << "location" << State::Idle << "" << QByteArray("selectedRow") << QVariant(1);
+    QTest::newRow("row, connected") << "location" << State::Connected << "" << QByteArray("selectedRow") << QVariant(0);
+    QTest::newRow("import without a link") << "importButton" << State::Idle << "" << QByteArray("subscriptionNotice") << QVariant(QStringLiteral("Сначала добавьте ссылку из кабинета."));
+    QTest::newRow("refresh button") << "refreshSubscriptionButton" << State::Idle << "" << QByteArray("subscriptionNotice") << QVariant(QStringLiteral("Сначала добавьте ссылку из кабинета."));
+    QTest::newRow("whitelist mode") << "includeModeButton" << State::Idle << "" << QByteArray("processRouteMode") << QVariant(QStringLiteral("include"));
+    QTest::newRow("import a link") << "importButton" << State::Idle << "https://127.0.0.1:9/s/window-test/" << QByteArray("subscriptionLoading") << QVariant(true);
+    // clang-format on
+}
+
+void WindowTest::clicksReachTheController()
+{
+    QFETCH(QString, target);
+    QFETCH(State, state);
+    QFETCH(QString, link);
+    QFETCH(QByteArray, property);
+    QFETCH(QVariant, value);
     ControllerTestAccess::setServers(*m_vpn, uitest::sampleServers(3), 0);
-    auto* list = item(QStringLiteral("locations"));
-    QMetaObject::invokeMethod(list, "forceLayout");
-    QQuickItem* second = nullptr;
-    for (QQuickItem* row : uitest::findAllNamed(list, QStringLiteral("location"))) {
-        if (row->property("index").toInt() == 1)
-            second = row;
+    putInto(state);
+    QQuickWindow* window = m_window;
+    if (target == QLatin1String("importButton")) {
+        openPopup();
+        item(QStringLiteral("subscriptionUrl"))->setProperty("text", link);
+    } else if (target.endsWith(QLatin1String("ModeButton"))) {
+        showSecondary(QStringLiteral("appWindow"));
+        window = findNamed<QQuickWindow>(m_window, QStringLiteral("appWindow"));
     }
-    QVERIFY(second);
-    const QPoint centre = second->mapToScene(QPointF(40, second->height() / 2)).toPoint();
-
-    putInto(State::Connected);
-    QCOMPARE(item(QStringLiteral("serverCount"))->property("text").toString(),
-             QStringLiteral("Отключитесь для смены"));
-    QTest::mouseClick(m_window, Qt::LeftButton, {}, centre);
-    QCOMPARE(m_vpn->selectedRow(), 0);
-
-    ControllerTestAccess::setConnected(*m_vpn, false);
-    QCOMPARE(item(QStringLiteral("serverCount"))->property("text").toString(),
-             QStringLiteral("3 профилей"));
-    QTest::mouseClick(m_window, Qt::LeftButton, {}, centre);
-    QCOMPARE(m_vpn->selectedRow(), 1);
+    QQuickItem* button = target == QLatin1String("location") ? locationRow(1) : item(target);
+    QVERIFY(button);
+    const QPointF centre(button->width() / 2, button->height() / 2);
+    QTest::mouseClick(window, Qt::LeftButton, {}, button->mapToScene(centre).toPoint());
+    QCOMPARE(m_vpn->property(property.constData()), value);
 }
 
 void WindowTest::pictureFollowsTheSelectedName_data()
@@ -431,7 +444,6 @@ void WindowTest::pictureFollowsTheSelectedName()
 {
     QFETCH(QString, name);
     QFETCH(QString, picture);
-    QCOMPARE(callWindow("pictureFor", {name}).toString(), picture);
     ControllerTestAccess::setServers(*m_vpn,
                                      {uitest::serverEntry(name, QStringLiteral("VPN"), -2)});
     QCOMPARE(m_vpn->selectedName(), name);
@@ -535,7 +547,8 @@ void WindowTest::linkEnterRule()
     QFETCH(bool, busy);
     QFETCH(bool, connected);
     QFETCH(QString, imported);
-    QCOMPARE(callWindow("linkToImport", {text, busy, connected}).toString(), imported);
+    QCOMPARE(call(QStringLiteral("subscriptionPopup"), "linkToImport", {text, busy, connected}),
+             QVariant(imported));
 }
 
 void WindowTest::linkEnterReachesTheControllerOnlyWhenAllowed_data()
@@ -663,11 +676,12 @@ void WindowTest::routeExplanation()
     QFETCH(QString, mode);
     QFETCH(QString, text);
     showSecondary(QStringLiteral("appWindow"));
-    QCOMPARE(callWindow("routeExplanation", {available, mode}).toString(), text);
+    const QString window = QStringLiteral("appWindow");
+    QCOMPARE(call(window, "routeExplanation", {available, mode}).toString(), text);
     // The label uses the same rule with the controller's own values.
     m_vpn->setProcessRouteMode(mode);
     QCOMPARE(item(QStringLiteral("routeExplanation"))->property("text").toString(),
-             callWindow("routeExplanation", {m_vpn->processBypassAvailable(), mode}).toString());
+             call(window, "routeExplanation", {m_vpn->processBypassAvailable(), mode}).toString());
 }
 
 void WindowTest::routeModeButtonsAndCount_data()
@@ -802,7 +816,6 @@ void WindowTest::reducedMotionStopsTheLoops()
     QVERIFY(button->property("spinning").toBool());
     QVERIFY(ring->isVisible());
     QTRY_VERIFY(icon->rotation() > 0);
-    QCOMPARE(callWindow("motion", {320}).toInt(), 320);
 
     // The switch in the popup turns motion down for the whole window.
     openPopup();
@@ -814,7 +827,6 @@ void WindowTest::reducedMotionStopsTheLoops()
     QVERIFY(!button->property("spinning").toBool());
     QVERIFY(!ring->isVisible());
     QCOMPARE(icon->rotation(), 0.0);
-    QCOMPARE(callWindow("motion", {320}).toInt(), 0);
 
     // Turning stops, too, when connecting ends.
     m_window->setProperty("reducedMotion", false);
