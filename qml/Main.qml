@@ -192,9 +192,11 @@ ApplicationWindow {
                 objectName: "footerNotice"
                 textFormat: Text.PlainText
                 Layout.fillWidth: true
-                visible: controller.hasError || controller.busy
+                // A subscription near or past its end stays in view.
+                visible: controller.hasError || controller.busy || controller.subscriptionWarning
                 text: controller.subscriptionNotice + (controller.hasError ? "\n" + controller.status : "")
-                color: controller.hasError ? colors.danger : colors.muted
+                color: controller.hasError ? colors.danger
+                                           : controller.subscriptionWarning ? colors.accent : colors.muted
                 font.pixelSize: 10
                 wrapMode: Text.Wrap
                 maximumLineCount: 2

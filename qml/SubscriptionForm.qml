@@ -45,6 +45,21 @@ ColumnLayout {
         font.bold: true
     }
 
+    // What the service says about the account, when it says anything.
+    Label {
+        objectName: "accountInfo"
+        textFormat: Text.PlainText
+        Layout.fillWidth: true
+        visible: text.length > 0
+        text: [form.popup.vpn.subscriptionTitle,
+               form.popup.vpn.subscriptionTraffic.length > 0 ? "Трафик: " + form.popup.vpn.subscriptionTraffic : "",
+               form.popup.vpn.subscriptionExpiry.length > 0 ? "Действует " + form.popup.vpn.subscriptionExpiry : ""]
+              .filter(line => line.length > 0).join("\n")
+        color: form.popup.vpn.subscriptionWarning ? colors.accent : colors.text
+        font.pixelSize: 12
+        wrapMode: Text.Wrap
+    }
+
     Label {
         Layout.fillWidth: true
         text: "Вставьте HTTPS-ссылку из личного кабинета.\nМы загрузим доступные вам локации."
@@ -91,7 +106,8 @@ ColumnLayout {
         textFormat: Text.PlainText
         Layout.fillWidth: true
         text: form.popup.vpn.subscriptionNotice + (form.popup.vpn.hasError ? "\n" + form.popup.vpn.status : "")
-        color: form.popup.vpn.hasError ? colors.danger : colors.muted
+        color: form.popup.vpn.hasError ? colors.danger
+                                       : form.popup.vpn.subscriptionWarning ? colors.accent : colors.muted
         font.pixelSize: 11
         wrapMode: Text.Wrap
     }
