@@ -7,6 +7,7 @@
 #include "controller/controller.h"
 #include "profiles/profileuri.h"
 #include "profiles/serverlist.h"
+#include "routing/bypassdomain.h"
 #include "session/httpscheck.h"
 #include "session/networkwatch.h"
 #include "status/statusfile.h"
@@ -282,17 +283,14 @@ private slots:
     void optionChangeRestartsTheTunnel();
     void restartWindow_data();
     void restartWindow();
-    void restartWhileDisconnectedDoesNothing();
 
     void checksRunOneAtATime();
     void connectCancelsChecks();
-    void checkWhileConnectingIsRefused();
     void failingServerGetsMinusOne_data();
     void failingServerGetsMinusOne();
 
     void watchTick_data();
     void watchTick();
-    void watchWaitsItsInterval();
 
     void checksFollowADownloadedList();
     void refreshWhileConnected_data();
@@ -442,10 +440,7 @@ void ConnectionTest::connectVerifiesBeforeConnected()
         if (event.name == QLatin1String("status"))
             QCOMPARE(event.busy, event.status != kConnected);
     }
-    QVERIFY(controller->isConnected());
-    QVERIFY(!controller->hasError());
     QVERIFY(controller->lastError().isEmpty());
-
     const QVariantMap entry = entryAt(*controller, 0);
     QVERIFY2(entry.value(QStringLiteral("latency")).toInt() >= 150,
              qPrintable(entry.value(QStringLiteral("latency")).toString()));
@@ -475,7 +470,6 @@ void ConnectionTest::connectVerifiesBeforeConnected()
 
     controller->disconnectVpn();
     QCOMPARE(controller->status(), kDisconnected);
-    QVERIFY(!controller->isConnected());
     QVERIFY(!watch.isActive());
     QTRY_COMPARE(aliveCores(records()), 0);
 }
@@ -537,9 +531,11 @@ void ConnectionTest::failureEndsWithoutReconnecting()
         QCOMPARE(recorder.connectionSignals(), QStringList{"status:" + kProfileError});
     QTRY_COMPARE(aliveCores(records()), 0);
 
-    // No second attempt on its own.
+    // No second attempt on its own, nor from an option change: nothing runs to restart.
     const int starts = int(standin::readStarts(records()).size());
     recorder.clear();
+    ControllerTestAccess::restart(*controller, QStringLiteral("Применение исключений..."));
+    QVERIFY(!ControllerTestAccess::reconnectPending(*controller));
     QTest::qWait(1000);
     QCOMPARE(int(standin::readStarts(records()).size()), starts);
     QVERIFY(recorder.statuses().isEmpty());
@@ -596,6 +592,9 @@ void ConnectionTest::callsThatDoNotFitAreIgnored()
         {entryFor(hy2Uri(QStringLiteral("A"))), entryFor(hy2Uri(QStringLiteral("B")))});
     Recorder recorder(*controller);
     QSignalSpy selected(controller.get(), &Controller::selectedChanged);
+    ControllerTestAccess::restart(*controller, QStringLiteral("Применение исключений..."));
+    QVERIFY(!ControllerTestAccess::reconnectPending(*controller));
+    QVERIFY(recorder.events.isEmpty());
 
     controller->connectVpn();
     QCOMPARE(controller->status(), kConnecting);
@@ -632,12 +631,15 @@ void ConnectionTest::optionChangeRestartsTheTunnel_data()
     QTest::addColumn<QString>("startMode");
     QTest::addColumn<QString>("change");
     QTest::addColumn<QString>("message");
-
-    QTest::newRow("route mode") << "exclude" << "mode include" << "Применение режима приложений...";
-    QTest::newRow("application ticked, include mode") << "include" << "tick app" << "Применение списка VPN-приложений...";
-    QTest::newRow("application unticked, exclude mode") << "exclude" << "untick app" << "Применение исключений...";
-    QTest::newRow("bypass domain added") << "exclude" << "add domain" << "Применение списка сайтов...";
-    QTest::newRow("bypass domain removed") << "include" << "remove domain" << "Применение списка сайтов...";
+    QTest::addColumn<QString>("final"); // what the new tunnel is built from
+    QTest::addColumn<QStringList>("processes");
+    QTest::addColumn<QStringList>("domains");
+    const QStringList firefox{"firefox"};
+    QTest::newRow("route mode") << "exclude" << "mode include" << "Применение режима приложений..." << "direct-out" << firefox << QStringList{kUserDomain};
+    QTest::newRow("application ticked, include mode") << "include" << "tick app" << "Применение списка VPN-приложений..." << "direct-out" << QStringList{"firefox", "orvik-ticked"} << QStringList{kUserDomain};
+    QTest::newRow("application unticked, exclude mode") << "exclude" << "untick app" << "Применение исключений..." << "vpn-out" << QStringList{} << QStringList{kUserDomain};
+    QTest::newRow("bypass domain added") << "exclude" << "add domain" << "Применение списка сайтов..." << "vpn-out" << firefox << QStringList{kUserDomain, "added.example"};
+    QTest::newRow("bypass domain removed") << "include" << "remove domain" << "Применение списка сайтов..." << "direct-out" << firefox << QStringList{};
     // clang-format on
 }
 
@@ -646,8 +648,9 @@ void ConnectionTest::optionChangeRestartsTheTunnel()
     QFETCH(QString, startMode);
     QFETCH(QString, change);
     QFETCH(QString, message);
-    const QString ticked = QStringLiteral("orvik-ticked");
-    const QString added = QStringLiteral("added.example");
+    QFETCH(QString, final);
+    QFETCH(QStringList, processes);
+    QFETCH(QStringList, domains);
     {
         QSettings store;
         store.setValue(QStringLiteral("processRouteMode"), startMode);
@@ -663,11 +666,11 @@ void ConnectionTest::optionChangeRestartsTheTunnel()
     if (change == QLatin1String("mode include"))
         controller->setProcessRouteMode(QStringLiteral("include"));
     else if (change == QLatin1String("tick app"))
-        controller->toggleProcessSelection(ticked, true);
+        controller->toggleProcessSelection(QStringLiteral("orvik-ticked"), true);
     else if (change == QLatin1String("untick app"))
         controller->toggleProcessSelection(QStringLiteral("firefox"), false);
     else if (change == QLatin1String("add domain"))
-        QVERIFY(controller->addBypassDomain(added));
+        QVERIFY(controller->addBypassDomain(QStringLiteral("added.example")));
     else
         controller->removeBypassDomain(kUserDomain);
 
@@ -683,19 +686,9 @@ void ConnectionTest::optionChangeRestartsTheTunnel()
 
     // The new tunnel is built from the options as they are now.
     const RoutingSeen routing = routingOf(readJson(recordedSingBox()));
-    if (change == QLatin1String("mode include"))
-        QCOMPARE(routing.final, QStringLiteral("direct-out"));
-    else
-        QCOMPARE(routing.final, startMode == QLatin1String("include") ? QStringLiteral("direct-out")
-                                                                      : QStringLiteral("vpn-out"));
-    if (change == QLatin1String("tick app"))
-        QCOMPARE(routing.processes, (QStringList{QStringLiteral("firefox"), ticked}));
-    if (change == QLatin1String("untick app"))
-        QVERIFY(routing.processes.isEmpty());
-    if (change == QLatin1String("add domain"))
-        QVERIFY(routing.domains.contains(added));
-    if (change == QLatin1String("remove domain"))
-        QVERIFY(!routing.domains.contains(kUserDomain));
+    QCOMPARE(routing.final, final);
+    QCOMPARE(routing.processes, processes);
+    QCOMPARE(routing.domains, builtinBypassDomains() + domains);
 }
 
 void ConnectionTest::restartWindow_data()
@@ -741,29 +734,6 @@ void ConnectionTest::restartWindow()
     QVERIFY(!recorder.statuses().contains(kNetworkChanged));
     QVERIFY(!ControllerTestAccess::reconnectPending(*controller));
     QCOMPARE(controller->isConnected(), finalStatus == kConnected);
-}
-
-void ConnectionTest::restartWhileDisconnectedDoesNothing()
-{
-    auto controller = startController({entryFor(hy2Uri(QStringLiteral("Hy2")))});
-    Recorder recorder(*controller);
-    ControllerTestAccess::restart(*controller, QStringLiteral("Применение исключений..."));
-    controller->toggleProcessSelection(QStringLiteral("firefox"), true);
-    QVERIFY(!ControllerTestAccess::reconnectPending(*controller));
-    QTest::qWait(500);
-    QCOMPARE(recorder.statuses(), QStringList());
-    QCOMPARE(controller->status(), kDisconnected);
-    QVERIFY(standin::readStarts(records()).isEmpty());
-
-    // A failed tunnel is not running either.
-    m_server->setResponse("/generate_204", HttpsTestResponse{200, {}, {}});
-    controller->connectVpn();
-    QVERIFY(recorder.waitForStatus(kTrafficError));
-    recorder.clear();
-    ControllerTestAccess::restart(*controller, QStringLiteral("Применение исключений..."));
-    QTest::qWait(500);
-    QCOMPARE(recorder.statuses(), QStringList());
-    QCOMPARE(startsOf(records(), QStringLiteral("sing-box")), 1);
 }
 
 void ConnectionTest::checksRunOneAtATime()
@@ -858,6 +828,9 @@ void ConnectionTest::connectCancelsChecks()
     QCOMPARE(ControllerTestAccess::pingQueue(*controller).size(), 2);
 
     controller->connectVpn();
+    // Nor can a new check start while the connection is on its way.
+    controller->pingServer(1);
+    controller->pingAllServers();
     QVERIFY(!ControllerTestAccess::pingSession(*controller));
     QVERIFY(ControllerTestAccess::pingQueue(*controller).isEmpty());
     for (int i = 0; i < 3; ++i) {
@@ -886,24 +859,6 @@ void ConnectionTest::connectCancelsChecks()
     QCOMPARE(controller->status(), kConnected);
 }
 
-void ConnectionTest::checkWhileConnectingIsRefused()
-{
-    m_server->setResponse("/generate_204", HttpsTestResponse{204, {}, {}, 500});
-    auto controller = startController(
-        {entryFor(hy2Uri(QStringLiteral("A"), 9001)), entryFor(hy2Uri(QStringLiteral("B"), 9002))});
-    Recorder recorder(*controller);
-    controller->connectVpn();
-    controller->pingServer(1);
-    controller->pingAllServers();
-    QVERIFY(!entryAt(*controller, 1).value(QStringLiteral("pinging")).toBool());
-    QVERIFY(recorder.waitForStatus(kVerifying));
-    controller->pingServer(1);
-    QVERIFY(!entryAt(*controller, 1).value(QStringLiteral("pinging")).toBool());
-    QVERIFY(ControllerTestAccess::pingQueue(*controller).isEmpty());
-    QVERIFY(recorder.waitForStatus(kConnected));
-    QCOMPARE(startsOf(records(), QStringLiteral("sing-box")), 1);
-}
-
 void ConnectionTest::failingServerGetsMinusOne_data()
 {
     // clang-format off
@@ -913,8 +868,6 @@ void ConnectionTest::failingServerGetsMinusOne_data()
 
     QTest::newRow("core exits at once") << hy2Uri(QStringLiteral("Hy2")) << "exit" << kCoreStopped;
     QTest::newRow("check endpoint answers 200") << hy2Uri(QStringLiteral("Hy2")) << "answer 200" << kCheckFailed;
-    QTest::newRow("Xray missing") << vlessUri(QStringLiteral("VLESS")) << "no xray" << kCoreMissing;
-    QTest::newRow("no adapter") << hy2Uri(QStringLiteral("Hy2")) << "no adapter" << kNoAdapter;
     QTest::newRow("unparsable entry") << kBrokenUri << "" << parserMessage(kBrokenUri);
     // clang-format on
 }
@@ -928,10 +881,6 @@ void ConnectionTest::failingServerGetsMinusOne()
         qputenv(standin::kExitAtOnce, ("sing-box:bad auth " + kHy2Password).toUtf8());
     if (fault == QLatin1String("answer 200"))
         m_server->setResponse("/generate_204", HttpsTestResponse{200, {}, {}});
-    if (fault == QLatin1String("no xray"))
-        takeCoreAway(Core::Xray);
-    if (fault == QLatin1String("no adapter"))
-        g_adapter = {};
 
     // The failing server first, a good one after it: the queue goes on.
     auto controller =
@@ -947,12 +896,9 @@ void ConnectionTest::failingServerGetsMinusOne()
     QVERIFY2(error.startsWith(errorStart), qPrintable(error));
     QVERIFY(!error.contains(kHy2Password));
 
-    if (fault != QLatin1String("no adapter")) {
-        controller->pingServer(1);
-        QVERIFY(QTest::qWaitFor(
-            [&] { return !entryAt(*controller, 1).value(QStringLiteral("pinging")).toBool(); },
-            30000));
-    }
+    controller->pingServer(1);
+    QVERIFY(QTest::qWaitFor(
+        [&] { return !entryAt(*controller, 1).value(QStringLiteral("pinging")).toBool(); }, 30000));
     // A check never touches the connection's state.
     QVERIFY(recorder.statuses().isEmpty());
     QCOMPARE(controller->status(), QStringLiteral("Готово"));
@@ -971,9 +917,7 @@ void ConnectionTest::watchTick_data()
     const QStringList restarted{kDisconnected, kNetworkChanged, kConnecting, kVerifying,
                                 kConnected};
     QTest::newRow("same adapter: proven again") << kAdapter << true << QStringList{};
-    QTest::newRow("only the gateway changed") << PhysicalAdapter{kAdapter.interfaceName, kAdapter.ipv4Address, QStringLiteral("192.168.50.254")} << true << QStringList{};
     QTest::newRow("new IPv4 address") << PhysicalAdapter{kAdapter.interfaceName, QStringLiteral("192.168.50.77"), kAdapter.gateway} << true << restarted;
-    QTest::newRow("other interface") << PhysicalAdapter{QStringLiteral("wlan0"), kAdapter.ipv4Address, kAdapter.gateway} << true << restarted;
     QTest::newRow("adapter lost") << PhysicalAdapter{} << true << QStringList{kDisconnected, kNetworkChanged, kConnecting, kConnectionError};
     QTest::newRow("traffic stopped") << kAdapter << false << QStringList{kTrafficError};
     // clang-format on
@@ -1026,17 +970,6 @@ void ConnectionTest::watchTick()
     QTest::qWait(1200);
     QCOMPARE(int(standin::readStarts(records()).size()), starts);
     QCOMPARE(recorder.statuses(), statuses);
-}
-
-void ConnectionTest::watchWaitsItsInterval()
-{
-    auto controller = startController({entryFor(hy2Uri(QStringLiteral("Hy2")))});
-    Recorder recorder(*controller);
-    QVERIFY(connectAndWait(*controller, recorder));
-    const QTimer& watch = ControllerTestAccess::watchTimer(*controller);
-    QVERIFY(watch.isActive());
-    QVERIFY(!watch.isSingleShot());
-    QVERIFY2(watch.remainingTime() > 40000, qPrintable(QString::number(watch.remainingTime())));
 }
 
 void ConnectionTest::checksFollowADownloadedList()

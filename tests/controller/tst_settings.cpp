@@ -4,11 +4,7 @@
 #include "controller/controller.h"
 #include "controller/settings.h"
 #include "controller/settingskeys.h"
-#include "profiles/profileuri.h"
-#include "profiles/serverlist.h"
 #include "routing/bypassdomain.h"
-#include "status/statusfile.h"
-#include "tests/support/cleartext.h"
 #include "tests/support/testenv.h"
 #include "tests/ui/controllertestaccess.h"
 
@@ -18,7 +14,6 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTest>
-#include <QUrl>
 
 namespace {
 
@@ -66,15 +61,12 @@ private slots:
     void init();
     void legacyProcessListIsMigratedOnce_data();
     void legacyProcessListIsMigratedOnce();
-    void routeModeLoading_data();
-    void routeModeLoading();
     void storedBypassDomainsAreCleanedInMemoryOnly();
     void bootstrapTokenIsConsumedOnceFromItsOwnStore();
     void secretsRoundTripThroughTheStore();
     void unreadableSecretsReadAsNotSet_data();
     void unreadableSecretsReadAsNotSet();
     void selectionIsStoredProtectedOnlyOnRealChanges();
-    void noSecretInClearUnderTheHome();
 };
 
 void SettingsTest::init()
@@ -85,21 +77,19 @@ void SettingsTest::init()
 
 void SettingsTest::legacyProcessListIsMigratedOnce_data()
 {
+    // clang-format off
     QTest::addColumn<QVariant>("selected");
     QTest::addColumn<QVariant>("excluded");
     QTest::addColumn<QStringList>("expected");
     QTest::addColumn<bool>("legacyKeyKept");
-
     const QStringList two = {QStringLiteral("chrome.exe"), QStringLiteral("telegram.exe")};
     const QStringList other = {QStringLiteral("steam.exe")};
     QTest::newRow("legacy only") << absent << QVariant(two) << two << false;
     QTest::newRow("current empty") << QVariant(QStringList()) << QVariant(two) << two << false;
-    QTest::newRow("legacy one name") << absent << QVariant(other) << other << false;
-    QTest::newRow("legacy empty list")
-        << absent << QVariant(QStringList()) << QStringList() << false;
+    QTest::newRow("legacy empty list") << absent << QVariant(QStringList()) << QStringList() << false;
     QTest::newRow("current wins") << QVariant(other) << QVariant(two) << other << true;
-    QTest::newRow("current only") << QVariant(two) << absent << two << false;
     QTest::newRow("nothing stored") << absent << absent << QStringList() << false;
+    // clang-format on
 }
 
 void SettingsTest::legacyProcessListIsMigratedOnce()
@@ -112,51 +102,17 @@ void SettingsTest::legacyProcessListIsMigratedOnce()
                 {settingskeys::legacyExcludedProcesses, excluded},
                 {settingskeys::processRouteMode, QStringLiteral("include")}});
 
-    {
-        Controller controller;
-        QCOMPARE(ControllerTestAccess::selectedProcesses(controller), expected);
-        QCOMPARE(controller.selectedProcessCount(), expected.size());
-        QCOMPARE(controller.processRouteMode(), QStringLiteral("include"));
-    }
+    QCOMPARE(ControllerTestAccess::selectedProcesses(Controller()), expected);
 
-    const QByteArray file = settingsFileContent();
-    QCOMPARE(file.contains("excludedProcesses="), legacyKeyKept);
+    QCOMPARE(settingsFileContent().contains("excludedProcesses="), legacyKeyKept);
     QSettings store;
     QCOMPARE(store.value(settingskeys::selectedProcesses).toStringList(), expected);
     QCOMPARE(store.contains(settingskeys::selectedProcesses),
              selected.isValid() || excluded.isValid());
-    if (legacyKeyKept)
-        QCOMPARE(store.value(settingskeys::legacyExcludedProcesses), excluded);
     // The route mode is not the migration's business.
     QCOMPARE(store.value(settingskeys::processRouteMode).toString(), QStringLiteral("include"));
-
     // A second start finds nothing left to move.
-    Controller again;
-    QCOMPARE(ControllerTestAccess::selectedProcesses(again), expected);
-}
-
-void SettingsTest::routeModeLoading_data()
-{
-    QTest::addColumn<QVariant>("stored");
-    QTest::addColumn<QString>("loaded");
-    QTest::newRow("absent") << absent << QStringLiteral("exclude");
-    QTest::newRow("include") << QVariant(QStringLiteral("include")) << QStringLiteral("include");
-    QTest::newRow("exclude") << QVariant(QStringLiteral("exclude")) << QStringLiteral("exclude");
-    QTest::newRow("capitalised") << QVariant(QStringLiteral("Include"))
-                                 << QStringLiteral("exclude");
-    QTest::newRow("upper case") << QVariant(QStringLiteral("INCLUDE")) << QStringLiteral("exclude");
-    QTest::newRow("padded") << QVariant(QStringLiteral("include ")) << QStringLiteral("exclude");
-    QTest::newRow("empty") << QVariant(QString()) << QStringLiteral("exclude");
-    QTest::newRow("other text") << QVariant(QStringLiteral("all")) << QStringLiteral("exclude");
-}
-
-void SettingsTest::routeModeLoading()
-{
-    QFETCH(QVariant, stored);
-    QFETCH(QString, loaded);
-    writeStore({{settingskeys::processRouteMode, stored}});
-    Controller controller;
-    QCOMPARE(controller.processRouteMode(), loaded);
+    QCOMPARE(ControllerTestAccess::selectedProcesses(Controller()), expected);
 }
 
 void SettingsTest::storedBypassDomainsAreCleanedInMemoryOnly()
@@ -225,23 +181,18 @@ void SettingsTest::secretsRoundTripThroughTheStore()
         QRegularExpression(QStringLiteral("\\bsubscriptionCacheDpapi=\"?@ByteArray\\("))));
     QVERIFY(!file.contains("example.net"));
     QVERIFY(!file.contains("0b5d6c2e"));
-
-    // A later refresh overwrites both.
-    QVERIFY(settings::writeSecrets({{settingskeys::subscription, "https://example.net/sub/2"},
-                                    {settingskeys::subscriptionCache, "x"}}));
-    QCOMPARE(settings::readSecret(settingskeys::subscription),
-             QByteArray("https://example.net/sub/2"));
-    QCOMPARE(settings::readSecret(settingskeys::subscriptionCache), QByteArray("x"));
 }
 
 void SettingsTest::unreadableSecretsReadAsNotSet_data()
 {
+    // clang-format off
     QTest::addColumn<QVariant>("stored");
     QTest::newRow("absent") << absent;
     QTest::newRow("empty") << QVariant(QByteArray());
     QTest::newRow("plain text") << QVariant(QByteArray("https://example.net/sub/plain"));
     QTest::newRow("string") << QVariant(QStringLiteral("https://example.net/sub/plain"));
     QTest::newRow("garbage") << QVariant(QByteArray(80, '\x01'));
+    // clang-format on
 }
 
 void SettingsTest::unreadableSecretsReadAsNotSet()
@@ -268,42 +219,6 @@ void SettingsTest::selectionIsStoredProtectedOnlyOnRealChanges()
     for (const int row : {1, -1, 2})
         controller.setSelectedRow(row);
     QVERIFY(!QSettings().contains(settingskeys::selectedProfile));
-}
-
-// Everything that exists so far which handles a secret: the protected writers, the selection,
-// the status file and the settings file. Importing and connecting add to this scenario.
-void SettingsTest::noSecretInClearUnderTheHome()
-{
-    const QByteArray link("https://cabinet.example.net/sub/9d1f7c2ab4e6");
-    const QByteArray credential("7e0c5b1a-2d4f-4c8e-9a6b-d1e2f3a4b5c6");
-    const QByteArray uri =
-        "vless://" + credential +
-        "@nl-1.example.com:443?security=tls&sni=nl-1.example.com&type=tcp#Amsterdam";
-    const QByteArray body = uri + "\n";
-    ServerProfile profile;
-    QVERIFY(parseProfileUri(QString::fromUtf8(uri), profile));
-
-    {
-        Controller controller;
-        QVERIFY(settings::writeSecrets(
-            {{settingskeys::subscription, link}, {settingskeys::subscriptionCache, body}}));
-        controller.installServerList(
-            {entry(QStringLiteral("one"), QStringLiteral("hy2://other@one.example:443")),
-             makeServerEntry(profile)},
-            QString());
-        emit controller.serversChanged();
-        controller.setSelectedRow(1);
-        controller.setStatus(QStringLiteral("Подключено"));
-        controller.shutdown();
-    }
-    QSettings().sync();
-    QVERIFY(QFile::exists(statusFilePath()));
-    QCOMPARE(settings::readSecret(settingskeys::selectedProfile), uri);
-
-    const QStringList hits = testenv::filesContainingAny(
-        testenv::home(), {link, uri, credential, QByteArray("9d1f7c2ab4e6"),
-                          QUrl::toPercentEncoding(QString::fromUtf8(link))});
-    QVERIFY2(hits.isEmpty(), qPrintable(hits.join(u'\n')));
 }
 
 ORVIK_TEST_MAIN(SettingsTest, QApplication)
