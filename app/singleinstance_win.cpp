@@ -27,12 +27,7 @@ bool reserveInstanceServer(QLocalServer& server)
 
 bool isOwnInstance(QLocalSocket& socket)
 {
-    void* pipe = reinterpret_cast<void*>(socket.socketDescriptor());
-    // The pipe namespace is shared by every session: a server of another user is not ours.
-    if (!win32::isOwnInstanceServer(pipe))
-        return false;
-    win32::allowServerToComeForward(pipe);
-    return true;
+    return win32::acceptInstanceServer(reinterpret_cast<void*>(socket.socketDescriptor()));
 }
 
 InstanceStartLock::InstanceStartLock() = default;

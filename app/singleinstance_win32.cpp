@@ -47,6 +47,25 @@ bool serverProcess(void* pipe, ULONG& pid)
            session == currentSession();
 }
 
+bool isOwnInstanceServer(void* pipe)
+{
+    ULONG pid = 0;
+    if (!serverProcess(pipe, pid))
+        return false;
+    const UniqueHandle server(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    if (!server)
+        return false;
+    const std::vector<unsigned char> theirs = processUser(server.get());
+    const std::vector<unsigned char> ours = processUser(GetCurrentProcess());
+    return !ours.empty() && theirs == ours;
+}
+
+bool allowServerToComeForward(void* pipe)
+{
+    ULONG pid = 0;
+    return serverProcess(pipe, pid) && AllowSetForegroundWindow(pid);
+}
+
 } // namespace
 
 std::wstring instanceChannelName()
@@ -69,23 +88,12 @@ bool holdInstanceMutex()
     return true; // held until the process ends
 }
 
-bool isOwnInstanceServer(void* pipe)
+bool acceptInstanceServer(void* pipe)
 {
-    ULONG pid = 0;
-    if (!serverProcess(pipe, pid))
+    if (!isOwnInstanceServer(pipe))
         return false;
-    const UniqueHandle server(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
-    if (!server)
-        return false;
-    const std::vector<unsigned char> theirs = processUser(server.get());
-    const std::vector<unsigned char> ours = processUser(GetCurrentProcess());
-    return !ours.empty() && theirs == ours;
-}
-
-bool allowServerToComeForward(void* pipe)
-{
-    ULONG pid = 0;
-    return serverProcess(pipe, pid) && AllowSetForegroundWindow(pid);
+    allowServerToComeForward(pipe);
+    return true;
 }
 
 } // namespace win32

@@ -14,9 +14,8 @@ std::wstring instanceChannelName();
 bool holdInstanceMutex();
 
 // On the client end of the channel's pipe: true when the server process runs in this session
-// as this user. Then it may also bring its window forward, which a starting program is allowed
-// to do and a program idling in the tray is not.
-bool isOwnInstanceServer(void* pipe);
-bool allowServerToComeForward(void* pipe);
+// as this user (the pipe namespace is shared by every session). Only then is it allowed to
+// bring its window forward, which a starting program may do and a program in the tray may not.
+bool acceptInstanceServer(void* pipe);
 
 } // namespace win32

@@ -11,15 +11,13 @@ void setApplicationIdentity()
     win32::setAppUserModelId();
 }
 
+static_assert(int(Elevation::Continue) == int(win32::Elevation::Continue) &&
+              int(Elevation::Relaunched) == int(win32::Elevation::Relaunched) &&
+              int(Elevation::Refused) == int(win32::Elevation::Refused));
+
 Elevation ensureElevated()
 {
-    if (win32::isProcessElevated())
-        return Elevation::Continue;
-    // The switches of this run are deliberately not passed on to the elevated copy.
-    if (win32::relaunchElevated())
-        return Elevation::Relaunched;
-    win32::showElevationError();
-    return Elevation::Refused;
+    return Elevation(win32::ensureElevated());
 }
 
 void setNativeWindowIcons(QWindow* window)

@@ -75,6 +75,17 @@ void showElevationError()
                 MB_OK | MB_ICONERROR);
 }
 
+Elevation ensureElevated(const ElevationSteps& steps)
+{
+    if (steps.isElevated())
+        return Elevation::Continue;
+    // The switches of this run are deliberately not passed on to the elevated copy.
+    if (steps.relaunch())
+        return Elevation::Relaunched;
+    steps.tellRefused();
+    return Elevation::Refused;
+}
+
 void setWindowIcons(void* hwnd)
 {
     if (!hwnd)

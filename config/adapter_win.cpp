@@ -2,31 +2,30 @@
 
 #include "config/adapter_win32.h"
 
+using Medium = AdapterCandidate::Medium;
+using RecordMedium = win32::AdapterRecord::Medium;
+static_assert(int(Medium::Ethernet) == int(RecordMedium::Ethernet) &&
+              int(Medium::Wireless) == int(RecordMedium::Wireless) &&
+              int(Medium::Other) == int(RecordMedium::Other));
+
+namespace {
+
+QStringList texts(const std::vector<std::string>& values)
+{
+    QStringList list;
+    for (const std::string& value : values)
+        list.append(QString::fromStdString(value));
+    return list;
+}
+
+} // namespace
+
 QList<AdapterCandidate> enumerateAdapterCandidates()
 {
     QList<AdapterCandidate> candidates;
-    for (const win32::AdapterRecord& record : win32::listIpv4Adapters()) {
-        AdapterCandidate candidate;
-        candidate.name = QString::fromStdWString(record.friendlyName);
-        switch (record.medium) {
-        case win32::AdapterRecord::Medium::Ethernet:
-            candidate.medium = AdapterCandidate::Medium::Ethernet;
-            break;
-        case win32::AdapterRecord::Medium::Wireless:
-            candidate.medium = AdapterCandidate::Medium::Wireless;
-            break;
-        case win32::AdapterRecord::Medium::Other:
-            candidate.medium = AdapterCandidate::Medium::Other;
-            break;
-        }
-        candidate.up = record.up;
-        for (const std::string& address : record.ipv4Addresses)
-            candidate.ipv4Addresses.append(QString::fromStdString(address));
-        for (const std::string& gateway : record.gateways)
-            candidate.gateways.append(QString::fromStdString(gateway));
-        candidate.metric = quint32(record.metric);
-        candidate.hardware = record.hardware;
-        candidates.append(candidate);
-    }
+    for (const win32::AdapterRecord& record : win32::listIpv4Adapters())
+        candidates.append({QString::fromStdWString(record.friendlyName), Medium(record.medium),
+                           record.up, texts(record.ipv4Addresses), texts(record.gateways),
+                           quint32(record.metric), record.hardware});
     return candidates;
 }

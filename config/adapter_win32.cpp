@@ -17,6 +17,16 @@ namespace {
 
 constexpr ULONG kInitialBufferSize = 16384;
 
+// Dotted text of an IPv4 address given in host byte order.
+std::string ipv4Text(unsigned long hostOrderAddress)
+{
+    char text[16];
+    std::snprintf(text, sizeof(text), "%lu.%lu.%lu.%lu", (hostOrderAddress >> 24) & 0xFF,
+                  (hostOrderAddress >> 16) & 0xFF, (hostOrderAddress >> 8) & 0xFF,
+                  hostOrderAddress & 0xFF);
+    return text;
+}
+
 // Text of an IPv4 socket address, or empty for any other family.
 std::string socketAddressText(const SOCKET_ADDRESS& address)
 {
@@ -26,10 +36,10 @@ std::string socketAddressText(const SOCKET_ADDRESS& address)
     return ipv4Text(ntohl(ipv4->sin_addr.s_addr));
 }
 
-bool isHardwareInterface(const NET_LUID& luid)
+bool isHardwareInterface(const void* luid)
 {
     MIB_IF_ROW2 row{};
-    row.InterfaceLuid = luid;
+    row.InterfaceLuid = *static_cast<const NET_LUID*>(luid);
     if (GetIfEntry2(&row) != NO_ERROR)
         return false;
     return row.InterfaceAndOperStatusFlags.HardwareInterface != 0;
@@ -49,15 +59,6 @@ AdapterRecord::Medium mediumOf(IFTYPE type)
 
 } // namespace
 
-std::string ipv4Text(unsigned long hostOrderAddress)
-{
-    char text[16];
-    std::snprintf(text, sizeof(text), "%lu.%lu.%lu.%lu", (hostOrderAddress >> 24) & 0xFF,
-                  (hostOrderAddress >> 16) & 0xFF, (hostOrderAddress >> 8) & 0xFF,
-                  hostOrderAddress & 0xFF);
-    return text;
-}
-
 std::vector<AdapterRecord> listIpv4Adapters()
 {
     const ULONG flags = GAA_FLAG_INCLUDE_GATEWAYS;
@@ -74,9 +75,14 @@ std::vector<AdapterRecord> listIpv4Adapters()
     }
     if (status != NO_ERROR)
         return {};
+    return adapterRecords(buffer.data(), isHardwareInterface);
+}
 
+std::vector<AdapterRecord> adapterRecords(const void* firstAdapter,
+                                          bool (*isHardware)(const void* luid))
+{
     std::vector<AdapterRecord> records;
-    for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter;
+    for (auto* adapter = static_cast<const IP_ADAPTER_ADDRESSES*>(firstAdapter); adapter;
          adapter = adapter->Next) {
         AdapterRecord record;
         if (adapter->FriendlyName)
@@ -90,7 +96,7 @@ std::vector<AdapterRecord> listIpv4Adapters()
         for (auto* gateway = adapter->FirstGatewayAddress; gateway; gateway = gateway->Next)
             record.gateways.push_back(socketAddressText(gateway->Address));
         record.metric = adapter->Ipv4Metric;
-        record.hardware = isHardwareInterface(adapter->Luid);
+        record.hardware = isHardware(&adapter->Luid);
         records.push_back(std::move(record));
     }
     return records;

@@ -8,7 +8,7 @@ namespace win32 {
 
 struct AdapterRecord
 {
-    enum class Medium { Ethernet, Wireless, Other };
+    enum class Medium { Ethernet, Wireless, Other }; // as AdapterCandidate's
 
     std::wstring friendlyName;
     Medium medium = Medium::Other;
@@ -22,7 +22,9 @@ struct AdapterRecord
 // Every adapter in system order; empty when the system query fails.
 std::vector<AdapterRecord> listIpv4Adapters();
 
-// Dotted text of an IPv4 address given in host byte order.
-std::string ipv4Text(unsigned long hostOrderAddress);
+// The records of an adapter list as GetAdaptersAddresses returns it (the first
+// IP_ADAPTER_ADDRESSES, or null), `isHardware` answering for an interface's NET_LUID.
+std::vector<AdapterRecord> adapterRecords(const void* firstAdapter,
+                                          bool (*isHardware)(const void* luid));
 
 } // namespace win32

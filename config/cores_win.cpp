@@ -12,18 +12,14 @@ QString coreFileName(Core core)
 
 QString coreInstallError(const QString& appDir, bool withXray)
 {
-    // Only an elevated client gives its rights away with a replaced core; a client started
-    // without elevation (tests from a build folder) runs its cores with the user's own.
-    if (!win32::isProcessElevated())
+    const auto native = [](const QString& path) {
+        return QDir::toNativeSeparators(path).toStdWString();
+    };
+    const win32::InstallPaths install{native(appDir), native(corePath(appDir, Core::SingBox)),
+                                      native(corePath(appDir, Core::Xray)), withXray};
+    if (win32::installedCoresMayRun(install, win32::isProcessElevated()))
         return {};
-    QStringList paths{appDir, corePath(appDir, Core::SingBox)};
-    if (withXray)
-        paths.append(corePath(appDir, Core::Xray));
-    for (const QString& path : paths) {
-        if (!win32::onlyAdministratorsMayChange(QDir::toNativeSeparators(path).toStdWString()))
-            return QStringLiteral("Папку приложения или VPN-ядро можно изменить без прав "
-                                  "администратора, поэтому VPN-ядро не запущено. Установите "
-                                  "OrvikVPN в папку Program Files.");
-    }
-    return {};
+    return QStringLiteral("Папку приложения или VPN-ядро можно изменить без прав "
+                          "администратора, поэтому VPN-ядро не запущено. Установите "
+                          "OrvikVPN в папку Program Files.");
 }

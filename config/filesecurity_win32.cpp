@@ -164,6 +164,15 @@ bool onlyAdministratorsMayChange(const std::wstring& path)
         fileDescriptor(openItself(path, READ_CONTROL).get()).get());
 }
 
+bool installedCoresMayRun(const InstallPaths& install, bool elevated,
+                          bool (*mayChange)(const std::wstring&))
+{
+    if (!elevated)
+        return true;
+    return mayChange(install.folder) && mayChange(install.singBox) &&
+           (!install.withXray || mayChange(install.xray));
+}
+
 bool isAdministratorsOnlyFolder(const std::wstring& path)
 {
     const UniqueHandle handle = openItself(path, READ_CONTROL);

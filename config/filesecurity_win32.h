@@ -12,6 +12,21 @@ namespace win32 {
 // DACL lets anyone else write, append, delete, or change its permissions or owner.
 bool onlyAdministratorsMayChange(const std::wstring& path);
 
+// The client's folder and its cores, native paths; xray counts only `withXray`.
+struct InstallPaths
+{
+    std::wstring folder;
+    std::wstring singBox;
+    std::wstring xray;
+    bool withXray = false;
+};
+
+// Whether the cores may run from this install. Only an elevated client gives its rights away
+// with a replaced core: it needs the folder and every core it runs to pass `mayChange`; a client
+// started without elevation (tests from a build folder) runs its cores with the user's own.
+bool installedCoresMayRun(const InstallPaths& install, bool elevated,
+                          bool (*mayChange)(const std::wstring&) = onlyAdministratorsMayChange);
+
 // Makes `path` a real folder that only Administrators and SYSTEM can open, with their access
 // inherited by everything made inside: created with that explicit, protected DACL, or, when it
 // exists with another owner or a wider DACL, given them. False when that cannot be achieved

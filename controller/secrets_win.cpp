@@ -4,10 +4,15 @@
 
 namespace {
 
+const unsigned char* bytes(const QByteArray& data)
+{
+    return reinterpret_cast<const unsigned char*>(data.constData());
+}
+
 QByteArray toByteArray(std::vector<unsigned char>& bytes)
 {
-    QByteArray result(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
-    win32::wipe(bytes.data(), bytes.size());
+    QByteArray result(qsizetype(bytes.size()), Qt::Uninitialized);
+    win32::copyAndWipe(bytes, result.data());
     return result;
 }
 
@@ -16,8 +21,7 @@ QByteArray toByteArray(std::vector<unsigned char>& bytes)
 QByteArray protectSecret(const QByteArray& plaintext)
 {
     std::vector<unsigned char> blob;
-    if (!win32::protectData(reinterpret_cast<const unsigned char*>(plaintext.constData()),
-                            std::size_t(plaintext.size()), blob))
+    if (!win32::protectData(bytes(plaintext), std::size_t(plaintext.size()), blob))
         return {};
     return toByteArray(blob);
 }
@@ -25,8 +29,7 @@ QByteArray protectSecret(const QByteArray& plaintext)
 QByteArray unprotectSecret(const QByteArray& stored)
 {
     std::vector<unsigned char> plaintext;
-    if (!win32::unprotectData(reinterpret_cast<const unsigned char*>(stored.constData()),
-                              std::size_t(stored.size()), plaintext))
+    if (!win32::unprotectData(bytes(stored), std::size_t(stored.size()), plaintext))
         return {};
     return toByteArray(plaintext);
 }

@@ -4,6 +4,7 @@
 
 #include <dpapi.h>
 
+#include <cstring>
 #include <limits>
 
 namespace win32 {
@@ -50,6 +51,14 @@ void wipe(void* data, std::size_t size)
 {
     if (data && size > 0)
         SecureZeroMemory(data, size);
+}
+
+void copyAndWipe(std::vector<unsigned char>& bytes, void* destination)
+{
+    if (bytes.empty())
+        return;
+    std::memcpy(destination, bytes.data(), bytes.size());
+    wipe(bytes.data(), bytes.size());
 }
 
 bool protectData(const unsigned char* data, std::size_t size, std::vector<unsigned char>& out,

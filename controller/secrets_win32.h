@@ -23,4 +23,8 @@ bool unprotectData(const unsigned char* data, std::size_t size, std::vector<unsi
 // Overwrites memory in a way the compiler may not drop.
 void wipe(void* data, std::size_t size);
 
+// Copies `bytes` to `destination` (room for bytes.size()) and wipes them, so that the output
+// of the calls above lives on only where the caller keeps it.
+void copyAndWipe(std::vector<unsigned char>& bytes, void* destination);
+
 } // namespace win32

@@ -2,8 +2,6 @@
 
 #include "routing/processicon_win32.h"
 
-#include <cstring>
-
 QImage processIconImage(const QString& path, int side)
 {
     std::vector<std::uint8_t> pixels;
@@ -12,10 +10,6 @@ QImage processIconImage(const QString& path, int side)
     QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
         return {};
-    image.fill(Qt::transparent);
-    // Both are blue, green, red, alpha per pixel, premultiplied; rows may be padded in QImage.
-    const size_t rowBytes = size_t(side) * 4;
-    for (int y = 0; y < side; ++y)
-        std::memcpy(image.scanLine(y), pixels.data() + size_t(y) * rowBytes, rowBytes);
+    win32::copyPixelRows(pixels, side, image.bits(), size_t(image.bytesPerLine()));
     return image;
 }

@@ -88,6 +88,17 @@ bool renderIcon(void* icon, int side, std::vector<std::uint8_t>& pixels)
     return true;
 }
 
+void copyPixelRows(const std::vector<std::uint8_t>& pixels, int side, std::uint8_t* destination,
+                   std::size_t stride)
+{
+    const size_t rowBytes = size_t(side) * 4;
+    for (size_t y = 0; y < size_t(side); ++y) {
+        std::uint8_t* row = destination + y * stride;
+        std::memcpy(row, pixels.data() + y * rowBytes, rowBytes);
+        std::memset(row + rowBytes, 0, stride - rowBytes);
+    }
+}
+
 bool renderFileIcon(const std::wstring& path, int side, std::vector<std::uint8_t>& pixels)
 {
     if (side < 1)

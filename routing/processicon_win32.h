@@ -15,4 +15,9 @@ bool renderFileIcon(const std::wstring& path, int side, std::vector<std::uint8_t
 // its alpha from the mask.
 bool renderIcon(void* icon, int side, std::vector<std::uint8_t>& pixels);
 
+// Copies such pixels into an image of the same side whose rows are `stride` bytes apart (the
+// same pixel format: QImage's premultiplied ARGB32); whatever pads a row is cleared.
+void copyPixelRows(const std::vector<std::uint8_t>& pixels, int side, std::uint8_t* destination,
+                   std::size_t stride);
+
 } // namespace win32

@@ -23,14 +23,13 @@ CoreJob::~CoreJob()
 void CoreJob::prepare(QProcess& process)
 {
     process.setCreateProcessArgumentsModifier([](QProcess::CreateProcessArguments* arguments) {
-        arguments->flags |= win32::noWindowCreationFlag();
+        arguments->flags = win32::withoutWindow(arguments->flags);
     });
 }
 
 void CoreJob::adopt(QProcess& process)
 {
-    if (d->job)
-        win32::assignProcessToJob(d->job, static_cast<unsigned long>(process.processId()));
+    win32::assignProcessToJob(d->job, static_cast<unsigned long>(process.processId()));
 }
 
 void CoreJob::end(QProcess& process)

@@ -33,9 +33,9 @@ void closeJob(void* job)
         CloseHandle(static_cast<HANDLE>(job));
 }
 
-unsigned long noWindowCreationFlag()
+unsigned long withoutWindow(unsigned long creationFlags)
 {
-    return CREATE_NO_WINDOW;
+    return creationFlags | CREATE_NO_WINDOW;
 }
 
 } // namespace win32

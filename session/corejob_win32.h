@@ -13,7 +13,7 @@ bool assignProcessToJob(void* job, unsigned long processId);
 // Closes the job handle (null is allowed); the job's processes die with the last handle.
 void closeJob(void* job);
 
-// The process creation flag that keeps a console program's window hidden.
-unsigned long noWindowCreationFlag();
+// Process creation flags with the one added that keeps a console program's window hidden.
+unsigned long withoutWindow(unsigned long creationFlags);
 
 } // namespace win32

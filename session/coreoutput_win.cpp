@@ -1,13 +1,28 @@
 #include "session/coreoutput.h"
 
+#include "session/coreoutput_win32.h"
+
 #include <QProcess>
 
-// QProcess reads a Windows pipe on its own; output beyond the budget is dropped instead,
-// up to the next line break.
+// QProcess reads a Windows pipe on its own; output beyond the budget is dropped instead.
 struct CoreOutput::Private
 {
-    bool skippingToLineEnd = false;
+    win32::OutputCutter cutter;
 };
+
+namespace {
+
+std::string_view view(const QByteArray& bytes)
+{
+    return {bytes.constData(), std::size_t(bytes.size())};
+}
+
+QByteArray bytes(std::string_view view)
+{
+    return QByteArray(view.data(), qsizetype(view.size()));
+}
+
+} // namespace
 
 CoreOutput::CoreOutput(QProcess& process)
     : QObject(&process), m_process(process), d(std::make_unique<Private>())
@@ -20,36 +35,19 @@ CoreOutput::~CoreOutput() = default;
 
 void CoreOutput::takeIn()
 {
-    QByteArray chunk = m_process.readAllStandardOutput();
-    if (d->skippingToLineEnd) {
-        const qsizetype lineEnd = chunk.indexOf('\n');
-        if (lineEnd < 0)
-            return;
-        chunk.remove(0, lineEnd + 1);
-        d->skippingToLineEnd = false;
-    }
-    const qint64 room = m_budget.room();
-    if (chunk.size() > room) {
-        const qsizetype lineEnd = room > 0 ? chunk.lastIndexOf('\n', room - 1) : -1;
-        chunk.truncate(lineEnd + 1);
-        d->skippingToLineEnd = true;
-    }
-    m_budget.spend(chunk.size());
-    if (!chunk.isEmpty())
-        emit received(chunk);
+    const QByteArray chunk = m_process.readAllStandardOutput();
+    const std::string_view kept = d->cutter.take(view(chunk), m_budget.room());
+    m_budget.spend(qint64(kept.size()));
+    if (!kept.empty())
+        emit received(bytes(kept));
 }
 
 void CoreOutput::pause() {}
 
 void CoreOutput::drain()
 {
-    QByteArray chunk = m_process.readAllStandardOutput();
-    if (d->skippingToLineEnd) {
-        // The rest of a dropped line is dropped too, even when no line break follows.
-        const qsizetype lineEnd = chunk.indexOf('\n');
-        chunk.remove(0, lineEnd < 0 ? chunk.size() : lineEnd + 1);
-        d->skippingToLineEnd = lineEnd < 0;
-    }
-    if (!chunk.isEmpty())
-        emit received(chunk);
+    const QByteArray chunk = m_process.readAllStandardOutput();
+    const std::string_view kept = d->cutter.takeLast(view(chunk));
+    if (!kept.empty())
+        emit received(bytes(kept));
 }

@@ -11,13 +11,12 @@ int main()
             return childResult;
 
     int failedCases = 0;
-    for (const WinTestCase& test : winTestRegistry()) {
-        const int before = winTestFailures();
-        test.run();
-        const bool passed = winTestFailures() == before;
-        std::printf("%s %s\n", passed ? "PASS" : "FAIL", test.name);
-        failedCases += passed ? 0 : 1;
+    for (const auto& [name, run] : winTests) {
+        const int before = winTestFailures;
+        run();
+        failedCases += winTestFailures == before ? 0 : 1;
+        std::printf("%s %s\n", winTestFailures == before ? "PASS" : "FAIL", name);
     }
-    std::printf("%d of %d cases failed\n", failedCases, int(winTestRegistry().size()));
+    std::printf("%d of %d cases failed\n", failedCases, int(winTests.size()));
     return failedCases == 0 ? 0 : 1;
 }

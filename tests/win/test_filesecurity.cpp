@@ -38,27 +38,6 @@ bool makeFile(const std::wstring& path)
     return file != INVALID_HANDLE_VALUE;
 }
 
-// This process's token for impersonation or, limited, as the user's ordinary programs hold it:
-// the Administrators group for deny only and no privileges beyond bypassing traverse checks.
-HANDLE impersonationToken(bool limited)
-{
-    HANDLE token = nullptr;
-    HANDLE restricted = nullptr;
-    HANDLE impersonation = nullptr;
-    OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &token);
-    BYTE administrators[SECURITY_MAX_SID_SIZE];
-    DWORD size = sizeof(administrators);
-    CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size);
-    SID_AND_ATTRIBUTES disabled{administrators, 0};
-    if (limited)
-        CreateRestrictedToken(token, DISABLE_MAX_PRIVILEGE, 1, &disabled, 0, nullptr, 0, nullptr,
-                              &restricted);
-    DuplicateToken(limited ? restricted : token, SecurityImpersonation, &impersonation);
-    CloseHandle(restricted);
-    CloseHandle(token);
-    return impersonation;
-}
-
 } // namespace
 
 WIN_TEST(runtimeFolderOfCurrentUserIsARealFolder)
@@ -93,64 +72,45 @@ const struct { const wchar_t* sddl; bool installSafe; bool runtimeSafe; } kDescr
     {L"O:BAD:P(A;OICI;FA;;;BA)(A;;0x4;;;AU)", false, false},                   // add folders
     {L"O:BAD:P(A;OICI;FA;;;BA)(A;;DT;;;WD)", false, false},                    // delete
     {L"O:BUD:P(A;OICI;FA;;;BA)", false, false},                                // Users own it
-    {L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;WD)", false, false},                // everyone
     {L"O:BA", false, false},                                                   // no DACL at all
 };
 // clang-format on
 
 WIN_TEST(descriptorsJudgedForInstallAndRuntime)
 {
-    int row = 0;
-    for (const auto& [sddl, installSafe, runtimeSafe] : kDescriptors) {
+    for (int row = 0; row < int(std::size(kDescriptors)); ++row) {
+        const auto& [sddl, installSafe, runtimeSafe] = kDescriptors[row];
         PSECURITY_DESCRIPTOR descriptor = nullptr;
-        WIN_CHECK(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
-                                                                       &descriptor, nullptr));
-        const bool install = win32::onlyAdministratorsMayChangeDescriptor(descriptor);
-        const bool runtime = win32::isAdministratorsOnlyDescriptor(descriptor);
-        if (install != installSafe || runtime != runtimeSafe)
-            std::printf("    row %d: install %d runtime %d\n", row, install, runtime);
-        WIN_CHECK(install == installSafe && runtime == runtimeSafe);
+        ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor,
+                                                             nullptr);
+        WIN_CHECK_ROW(row, descriptor &&
+                               win32::onlyAdministratorsMayChangeDescriptor(descriptor) == installSafe &&
+                               win32::isAdministratorsOnlyDescriptor(descriptor) == runtimeSafe);
         LocalFree(descriptor);
-        ++row;
     }
 }
 
-// The runtime parent's descriptor keeps the user's non-elevated programs out: they can neither
-// list or read what is inside, nor add anything, nor take a folder away (delete or rename),
-// while the elevated client keeps every right. AccessCheck is the system's own rule.
-WIN_TEST(runtimeParentShutsOutLimitedToken)
-{
-    // AccessCheck wants a group in the descriptor as well: the client's one, after its owner.
-    const std::wstring sddl = std::wstring(L"G:SY") + win32::kAdministratorsOnlySddl;
-    PSECURITY_DESCRIPTOR parent = nullptr;
-    ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &parent,
-                                                         nullptr);
-    const HANDLE elevated = impersonationToken(false);
-    const HANDLE limited = impersonationToken(true);
-    WIN_CHECK(parent && elevated && limited);
+// clang-format off
+// Whether the cores may run when others can change "f" (the folder), "s" (sing-box) or "x" (xray).
+const struct { bool elevated; bool withXray; const wchar_t* unsafe; bool mayRun; } kInstalls[] = {
+    {false, true, L"f", true},      // not elevated: nothing to give away
+    {true, true, L"f", false},
+    {true, true, L"s", false},
+    {true, true, L"x", false},
+    {true, false, L"x", true},      // an xray not run does not count
+};
+// clang-format on
 
-    GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
-                            FILE_ALL_ACCESS};
-    const auto granted = [&](HANDLE token, DWORD right) {
-        PRIVILEGE_SET privileges{};
-        DWORD privilegesSize = sizeof(privileges);
-        DWORD grantedRights = 0;
-        BOOL status = FALSE;
-        return AccessCheck(parent, token, right, &mapping, &privileges, &privilegesSize,
-                           &grantedRights, &status) &&
-               status;
-    };
-    for (const DWORD right :
-         {DWORD(FILE_LIST_DIRECTORY), DWORD(FILE_ADD_FILE), DWORD(FILE_ADD_SUBDIRECTORY),
-          DWORD(FILE_DELETE_CHILD), DWORD(DELETE), DWORD(WRITE_DAC), DWORD(WRITE_OWNER)}) {
-        WIN_CHECK(!granted(limited, right));
-        WIN_CHECK(granted(elevated, right));
+WIN_TEST(elevatedClientRunsOnlyCoresOthersCannotChange)
+{
+    static const wchar_t* unsafe;
+    for (int row = 0; row < int(std::size(kInstalls)); ++row) {
+        unsafe = kInstalls[row].unsafe;
+        const bool mayRun = win32::installedCoresMayRun(
+            {L"f", L"s", L"x", kInstalls[row].withXray}, kInstalls[row].elevated,
+            [](const std::wstring& path) { return path != unsafe; });
+        WIN_CHECK_ROW(row, mayRun == kInstalls[row].mayRun);
     }
-    // What is made inside carries the same two entries: a document cannot be read either.
-    WIN_CHECK(!granted(limited, FILE_READ_DATA) && granted(elevated, FILE_READ_DATA));
-    CloseHandle(limited);
-    CloseHandle(elevated);
-    LocalFree(parent);
 }
 
 // On the files themselves. Limited under wine, which keeps no DACL on files (it maps them to

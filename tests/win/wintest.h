@@ -4,40 +4,25 @@
 // under wine by tools/windows-check.sh.
 
 #include <cstdio>
+#include <string>
+#include <utility>
 #include <vector>
 
-struct WinTestCase
-{
-    const char* name;
-    void (*run)();
-};
+inline std::vector<std::pair<const char*, void (*)()>> winTests; // name and run, in link order
+inline int winTestFailures = 0;
 
-inline std::vector<WinTestCase>& winTestRegistry()
+// A failed check names its line and, in a table, its row (counted from 0); returns `passed`.
+inline bool winCheck(bool passed, const char* condition, const char* file, int line, int row = -1)
 {
-    static std::vector<WinTestCase> registry;
-    return registry;
+    if (!passed && ++winTestFailures)
+        std::printf("    FAILED %s:%d%s: %s\n", file, line,
+                    row < 0 ? "" : (" row " + std::to_string(row)).c_str(), condition);
+    return passed;
 }
-
-inline int& winTestFailures()
-{
-    static int failures = 0;
-    return failures;
-}
-
-struct WinTestRegistrar
-{
-    WinTestRegistrar(const char* name, void (*run)()) { winTestRegistry().push_back({name, run}); }
-};
 
 #define WIN_TEST(name)                                                                             \
     static void name();                                                                            \
-    static const WinTestRegistrar name##Registrar(#name, name);                                    \
+    static const bool name##Registered = (winTests.push_back({#name, name}), true);               \
     static void name()
-
-#define WIN_CHECK(condition)                                                                       \
-    do {                                                                                           \
-        if (!(condition)) {                                                                        \
-            std::printf("    FAILED %s:%d: %s\n", __FILE__, __LINE__, #condition);                 \
-            ++winTestFailures();                                                                   \
-        }                                                                                          \
-    } while (false)
+#define WIN_CHECK(condition) winCheck(bool(condition), #condition, __FILE__, __LINE__)
+#define WIN_CHECK_ROW(row, condition) winCheck(bool(condition), #condition, __FILE__, __LINE__, row)
