@@ -11,6 +11,7 @@
 #include "tests/ui/controllertestaccess.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -113,6 +114,7 @@ private slots:
     void startupShowsTheCachedListFirst_data();
     void startupShowsTheCachedListFirst();
     void linkNotRememberedWithoutAKeyring();
+    void accountInfoAndScheduledRefresh();
 
 private:
     QString url(const QByteArray& path, const QString& host = QStringLiteral("127.0.0.1")) const
@@ -490,6 +492,46 @@ void SubscriptionTest::linkNotRememberedWithoutAKeyring()
     QVERIFY(settings::readSecret(settingskeys::subscription).isEmpty());
     QVERIFY(importBody(*controller, "/sub/good", lines({kB})));
     QCOMPARE(controller->subscriptionNotice(), kUpdated.arg(1));
+}
+
+// The service's account headers reach the controller and the store, and its interval brings
+// the next download by itself, never while a latency check runs.
+void SubscriptionTest::accountInfoAndScheduledRefresh()
+{
+    const QDateTime end = QDateTime::currentDateTime().addDays(2);
+    const HttpHeaders headers = {
+        {"Subscription-Userinfo", "upload=0; download=96636764160; total=107374182400; expire=" + QByteArray::number(end.toSecsSinceEpoch())},
+        {"profile-update-interval", "1"},
+        {"profile-title", "base64:" + QStringLiteral("Орвик").toUtf8().toBase64()}};
+    m_server->setResponse("/sub/account", {200, headers, lines({kA})});
+    // Each latency check takes a while, so a refresh that does not wait would meet one.
+    qputenv(standin::kListenAfter, "sing-box:800");
+    {
+        auto controller = startController();
+        ControllerTestAccess::setHourLength(*controller, 300);
+        QList<bool> checkingAtRequest;
+        connect(m_server.get(), &HttpsTestServer::requestReceived, controller.get(), [&] {
+            if (m_server->requests().constLast().path() == "/sub/account")
+                checkingAtRequest.append(ControllerTestAccess::pingSession(*controller) != nullptr ||
+                                     !ControllerTestAccess::pingQueue(*controller).isEmpty());
+        });
+        controller->importSubscription(url("/sub/account"));
+        QVERIFY(waitForDownload(*controller));
+        QCOMPARE(controller->property("subscriptionTitle").toString(), QStringLiteral("Орвик"));
+        QCOMPARE(controller->property("subscriptionTraffic").toString(), QStringLiteral("90,0 из 100,0 ГБ"));
+        QCOMPARE(controller->property("subscriptionExpiry").toString(), QStringLiteral("до ") + end.toString(QStringLiteral("dd.MM.yyyy")));
+        QVERIFY(controller->property("subscriptionWarning").toBool());
+        QCOMPARE(controller->subscriptionNotice(), QStringLiteral("Подписка обновлена · 1 профилей · осталось 10,0 ГБ · до ") + end.toString(QStringLiteral("dd.MM.yyyy")));
+        // The checks of the new list run first; the refresh waits for them.
+        QTRY_VERIFY_WITH_TIMEOUT(checkingAtRequest.size() >= 3, 20000);
+        QVERIFY(!checkingAtRequest.contains(true));
+    }
+    // The next start shows the stored values before anything is downloaded.
+    auto again = std::make_unique<Controller>();
+    QCoreApplication::processEvents();
+    QVERIFY(again->isSubscriptionLoading());
+    QCOMPARE(again->property("subscriptionTitle").toString(), QStringLiteral("Орвик"));
+    QVERIFY(waitForDownload(*again));
 }
 
 ORVIK_TEST_MAIN(SubscriptionTest, QApplication)
