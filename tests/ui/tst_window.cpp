@@ -4,12 +4,15 @@
 #include "app/tray.h"
 #include "controller/controller.h"
 #include "profiles/subscription.h"
+#include "tests/support/httpstestserver.h"
 #include "tests/support/testenv.h"
 #include "tests/ui/controllertestaccess.h"
 #include "tests/ui/mainwindow.h"
 
 #include <QAccessible>
 #include <QApplication>
+#include <QColor>
+#include <QDateTime>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSignalSpy>
@@ -63,6 +66,8 @@ private slots:
     void linkEnterRule_data();
     void linkEnterRule();
     void popupNoticeIsAlwaysShown();
+    void accountInfoFromTheService_data();
+    void accountInfoFromTheService();
     void siteWindowAdd_data();
     void siteWindowAdd();
     void routeExplanation_data();
@@ -581,6 +586,57 @@ void WindowTest::popupNoticeIsAlwaysShown()
     QCOMPARE(item(QStringLiteral("importButton"))->property("text").toString(),
              QStringLiteral("Обновление..."));
     QVERIFY(!item(QStringLiteral("importButton"))->isEnabled());
+}
+
+void WindowTest::accountInfoFromTheService_data()
+{
+    QTest::addColumn<QByteArray>("userInfo");
+    QTest::addColumn<QString>("info");   // the popup's account lines; {end} is the end date
+    QTest::addColumn<QString>("suffix"); // after the notice of the update
+    QTest::addColumn<bool>("warning");
+
+    const QByteArray soon = QByteArray::number(QDateTime::currentDateTime().addDays(2).toSecsSinceEpoch());
+    const QByteArray later = QByteArray::number(QDateTime::currentDateTime().addDays(40).toSecsSinceEpoch());
+    const QByteArray past = QByteArray::number(QDateTime::currentDateTime().addDays(-1).toSecsSinceEpoch());
+    // clang-format off
+    QTest::newRow("no headers") << QByteArray() << "" << "" << false;
+    QTest::newRow("plenty left") << "upload=0; download=1073741824; total=107374182400; expire=" + later << "Орвик\nТрафик: 1,0 из 100,0 ГБ\nДействует {end}" << " · осталось 99,0 ГБ · {end}" << false;
+    QTest::newRow("ends in two days") << "upload=0; download=0; total=0; expire=" + soon << "Орвик\nТрафик: 0,0 ГБ, без ограничения\nДействует {end}" << " · {end}" << true;
+    QTest::newRow("ended") << "upload=0; download=0; total=1073741824; expire=" + past << "Орвик\nТрафик: 0,0 из 1,0 ГБ\nДействует {end}" << " · Подписка закончилась, продлите её в кабинете" << true;
+    // clang-format on
+}
+
+// A real download whose reply carries the service's account headers.
+void WindowTest::accountInfoFromTheService()
+{
+    QFETCH(QByteArray, userInfo);
+    QFETCH(QString, info);
+    QFETCH(QString, suffix);
+    QFETCH(bool, warning);
+
+    HttpsTestServer server;
+    QVERIFY2(server.start(), qPrintable(server.errorText()));
+    HttpHeaders headers;
+    if (!userInfo.isEmpty())
+        headers = {{"subscription-userinfo", userInfo}, {"profile-title", "base64:" + QStringLiteral("Орвик").toUtf8().toBase64()}};
+    server.setResponse("/sub", {200, headers, "hy2://pw@127.0.0.1:443?sni=a.example.net#A\n"});
+    m_vpn->importSubscription(QStringLiteral("https://127.0.0.1:%1/sub").arg(server.port()));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_vpn->isSubscriptionLoading(), 20000);
+    m_vpn->cancelPings();
+
+    const QDateTime end = QDateTime::fromSecsSinceEpoch(QByteArray(userInfo).split('=').last().toLongLong());
+    const QString endText = QStringLiteral("до ") + end.toString(QStringLiteral("dd.MM.yyyy"));
+    openPopup();
+    QQuickItem* account = item(QStringLiteral("accountInfo"));
+    QCOMPARE(account->isVisible(), !info.isEmpty());
+    QCOMPARE(account->property("text").toString(), QString(info).replace(QStringLiteral("{end}"), endText));
+    const QString notice = QStringLiteral("Подписка обновлена · 1 профилей") + QString(suffix).replace(QStringLiteral("{end}"), endText);
+    QCOMPARE(item(QStringLiteral("popupNotice"))->property("text").toString(), notice);
+    QQuickItem* footer = item(QStringLiteral("footerNotice"));
+    QCOMPARE(footer->isVisible(), warning);
+    QCOMPARE(footer->property("text").toString(), notice);
+    QCOMPARE(footer->property("color").value<QColor>() == QColor(QStringLiteral("#9df2d0")), warning);
+    ControllerTestAccess::reset(*m_vpn);
 }
 
 void WindowTest::siteWindowAdd_data()
