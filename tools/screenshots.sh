@@ -52,5 +52,7 @@ shot main-error main error
 shot main-small-connected main connected --size 420x650
 shot popup main servers --show popup
 shot popup-error main error --show popup
+shot main-account main account
+shot popup-account main account --show popup
 shot sites sites servers --show sites
 shot apps apps servers --show apps

@@ -58,6 +58,12 @@ void ControllerTestAccess::setLastError(Controller& controller, const QString& t
     controller.m_connection.m_lastError = text;
 }
 
+void ControllerTestAccess::setAccount(Controller& controller, const subscription::AccountInfo& account)
+{
+    controller.m_subscription.m_account = account;
+    emit controller.m_subscription.changed();
+}
+
 void ControllerTestAccess::setReconnectPending(Controller& controller, bool pending)
 {
     controller.m_connection.m_reconnectPending = pending;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "profiles/account.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
@@ -21,6 +23,8 @@ public:
     static void setConnected(Controller& controller, bool connected);
     static void setSubscription(Controller& controller, const QString& notice, bool loading);
     static void setLastError(Controller& controller, const QString& text);
+    // What the service said about the account, as after a download.
+    static void setAccount(Controller& controller, const subscription::AccountInfo& account);
     static void setReconnectPending(Controller& controller, bool pending);
     static bool reconnectPending(const Controller& controller);
     static void setProcesses(Controller& controller, const QVariantList& processes,

@@ -20,6 +20,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDateTime>
 #include <QFile>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -53,6 +54,19 @@ void applyState(Controller& vpn, const QString& state, int servers)
             vpn, QStringLiteral("Подписка обновлена · %1 профилей").arg(servers), false);
         ControllerTestAccess::setLastError(vpn, QStringLiteral("sing-box: start service: timeout"));
         vpn.setStatus(QStringLiteral("Ошибка подключения"));
+    } else if (state == QLatin1String("account")) {
+        // Two days and a tenth of the traffic left: the notice warns.
+        subscription::AccountInfo account;
+        account.title = QStringLiteral("Орвик Премиум");
+        account.download = 90LL << 30;
+        account.total = 100LL << 30;
+        account.expire = QDateTime::currentDateTime().addDays(2).toSecsSinceEpoch();
+        ControllerTestAccess::setServers(vpn, list, 0);
+        ControllerTestAccess::setAccount(vpn, account);
+        ControllerTestAccess::setSubscription(
+            vpn, QStringLiteral("Подписка обновлена · %1 профилей").arg(servers) +
+                     subscription::accountNoticeSuffix(account, QDateTime::currentDateTime()),
+            false);
     }
 }
 
