@@ -51,10 +51,16 @@ ColumnLayout {
         textFormat: Text.PlainText
         Layout.fillWidth: true
         visible: text.length > 0
-        text: [form.popup.vpn.subscriptionTitle,
-               form.popup.vpn.subscriptionTraffic.length > 0 ? "Трафик: " + form.popup.vpn.subscriptionTraffic : "",
-               form.popup.vpn.subscriptionExpiry.length > 0 ? "Действует " + form.popup.vpn.subscriptionExpiry : ""]
-              .filter(line => line.length > 0).join("\n")
+        text: {
+            let lines = form.popup.vpn.subscriptionTitle
+            const traffic = form.popup.vpn.subscriptionTraffic
+            const expiry = form.popup.vpn.subscriptionExpiry
+            if (traffic.length > 0)
+                lines += (lines.length > 0 ? "\n" : "") + "Трафик: " + traffic
+            if (expiry.length > 0)
+                lines += (lines.length > 0 ? "\n" : "") + "Действует " + expiry
+            return lines
+        }
         color: form.popup.vpn.subscriptionWarning ? colors.accent : colors.text
         font.pixelSize: 12
         wrapMode: Text.Wrap
