@@ -3,7 +3,7 @@
 #include "app/singleinstance.h"
 #include "controller/controller.h"
 #include "tests/support/testenv.h"
-#include "tests/ui/controllertestaccess.h"
+#include "tests/support/controllertestaccess.h"
 #include "tests/ui/mainwindow.h"
 
 #include <QApplication>

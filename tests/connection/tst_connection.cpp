@@ -15,7 +15,7 @@
 #include "tests/support/httpstestserver.h"
 #include "tests/support/standin.h"
 #include "tests/support/testenv.h"
-#include "tests/ui/controllertestaccess.h"
+#include "tests/support/controllertestaccess.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -6,7 +6,7 @@
 #include "controller/settingskeys.h"
 #include "routing/bypassdomain.h"
 #include "tests/support/testenv.h"
-#include "tests/ui/controllertestaccess.h"
+#include "tests/support/controllertestaccess.h"
 
 #include <QApplication>
 #include <QFile>

@@ -3,7 +3,7 @@
 #include "controller/controller.h"
 #include "status/statusfile.h"
 #include "tests/support/testenv.h"
-#include "tests/ui/controllertestaccess.h"
+#include "tests/support/controllertestaccess.h"
 
 #include <QApplication>
 #include <QDir>

@@ -4,7 +4,7 @@
 #include "app/tray.h"
 #include "controller/controller.h"
 #include "tests/support/testenv.h"
-#include "tests/ui/controllertestaccess.h"
+#include "tests/support/controllertestaccess.h"
 
 #include <QAction>
 #include <QApplication>

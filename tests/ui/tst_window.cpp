@@ -6,7 +6,7 @@
 #include "profiles/subscription.h"
 #include "tests/support/httpstestserver.h"
 #include "tests/support/testenv.h"
-#include "tests/ui/controllertestaccess.h"
+#include "tests/support/controllertestaccess.h"
 #include "tests/ui/mainwindow.h"
 
 #include <QAccessible>

@@ -15,7 +15,7 @@
 #include "bench/firstframe.h"
 #include "controller/controller.h"
 #include "tests/support/testenv.h"
-#include "tests/ui/controllertestaccess.h"
+#include "tests/support/controllertestaccess.h"
 #include "tests/ui/mainwindow.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "tests/ui/controllertestaccess.h"
+#include "tests/support/controllertestaccess.h"
 
 #include "controller/controller.h"
 
