@@ -2,8 +2,8 @@
 // the window makes of them.
 
 #include "profiles/account.h"
+#include "tests/support/testenv.h"
 
-#include <QFile>
 #include <QTest>
 
 using subscription::AccountInfo;
@@ -23,16 +23,7 @@ private slots:
 
 void AccountTest::headers_data()
 {
-    QTest::addColumn<QStringList>("row");
-    QFile file(QStringLiteral(ORVIK_TEST_DATA "/account-headers.tsv"));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        if (line.isEmpty() || line.startsWith('#'))
-            continue;
-        const QStringList row = QString::fromUtf8(line).split(u'\t');
-        QCOMPARE(row.size(), 10);
-        QTest::newRow(qPrintable(row.first())) << row;
-    }
+    testenv::addRowsFromFile("account-headers.tsv", 10);
 }
 
 void AccountTest::headers()

@@ -78,4 +78,21 @@ ProcessRun runProcess(const QString& program, const QStringList& arguments, cons
     return run;
 }
 
+void addRowsFromFile(const char* file, int columns)
+{
+    QTest::addColumn<QStringList>("row");
+    QFile data(QStringLiteral(ORVIK_TEST_DATA "/") + QString::fromUtf8(file));
+    if (!data.open(QIODevice::ReadOnly))
+        qFatal("cannot read test data %s", file);
+    for (const QByteArray& line : data.readAll().split('\n')) {
+        if (line.isEmpty() || line.startsWith('#'))
+            continue;
+        const QStringList row = QString::fromUtf8(line).split(u'\t');
+        if (row.size() != columns)
+            qFatal("%s: %lld fields where %d expected: %s", file, qlonglong(row.size()), columns,
+                   line.constData());
+        QTest::newRow(qPrintable(row.first())) << row;
+    }
+}
+
 } // namespace testenv

@@ -34,6 +34,11 @@ ProcessRun
 runProcess(const QString& program, const QStringList& arguments, const QByteArray& input = {},
            const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
 
+// Adds one data row per line of tests/data/FILE: a QStringList column "row" holding the
+// tab-separated fields; blank lines and lines starting with '#' are skipped. A line with
+// another number of fields than `columns` is a broken table (fatal).
+void addRowsFromFile(const char* file, int columns);
+
 } // namespace testenv
 
 // QTEST_MAIN with the isolated home.
