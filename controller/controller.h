@@ -122,10 +122,6 @@ public:
     void cancelPings() { m_latency.cancel(); }
     QString lastError() const { return m_connection.lastError(); }
     TunnelSession& tunnelSession() { return m_connection.session(); }
-    bool applySubscriptionBody(const QByteArray& body, bool fromCache)
-    {
-        return m_subscription.applyBody(body, fromCache);
-    }
     void installServerList(const QVariantList& entries, const QString& previousUri)
     {
         m_subscription.installList(entries, previousUri);
