@@ -1,17 +1,26 @@
 #pragma once
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
 
-// Expected documents are written out as JSON text in the tests.
-inline QJsonObject jsonObject(const char* text)
+// Expected documents are written out as JSON text in the tests or in tests/data.
+inline QJsonObject jsonObject(const QByteArray& text)
 {
     QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(QByteArray(text), &error);
+    const QJsonDocument document = QJsonDocument::fromJson(text, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())
         qFatal("bad expected JSON at %d: %s", int(error.offset), qPrintable(error.errorString()));
     return document.object();
+}
+
+inline QJsonObject jsonFile(const char* name)
+{
+    QFile file(QFINDTESTDATA(QStringLiteral("../data/") + QLatin1String(name)));
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read test data %s", name);
+    return jsonObject(file.readAll());
 }
 
 // Compares as parsed objects (member order is meaningless, array order is not) and shows

@@ -1,11 +1,11 @@
 #include "config/cores.h"
 #include "controller/controller.h"
+#include "profiles/serverlist.h"
 #include "routing/approuting.h"
 #include "tests/support/testenv.h"
 
 #include <QApplication>
 #include <QClipboard>
-#include <QCoreApplication>
 #include <QFile>
 #include <QSettings>
 #include <QSignalSpy>
@@ -13,16 +13,10 @@
 
 namespace {
 
-QVariantMap entry(const QString& name)
+QVariantMap entry(const char* name)
 {
-    return {{QStringLiteral("name"), name},
-            {QStringLiteral("endpoint"), name + QStringLiteral(".example:443")},
-            {QStringLiteral("uri"), QStringLiteral("hy2://a@%1.example:443#%1").arg(name)},
-            {QStringLiteral("countryCode"), QStringLiteral("VPN")},
-            {QStringLiteral("protocol"), QStringLiteral("Hysteria2")},
-            {QStringLiteral("latency"), -2},
-            {QStringLiteral("pinging"), false},
-            {QStringLiteral("checkError"), QString()}};
+    return makeServerEntry(
+        testenv::parsedProfile(QStringLiteral("hy2://a@%1.example:443#%1").arg(name)));
 }
 
 // Records the order in which the controller's change signals arrive.

@@ -3,18 +3,12 @@
 
 #include "profiles/subscriptionbody.h"
 
-#include <cstddef>
-#include <cstdint>
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+void fuzzOne(const QByteArray& input)
 {
-    const QByteArray body =
-        QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    for (const QString& piece : splitSubscriptionBody(body)) {
+    for (const QString& piece : splitSubscriptionBody(input)) {
         FUZZ_CHECK(!piece.isEmpty());
         FUZZ_CHECK(!piece.contains(QLatin1Char('\n')));
         if (isProfileLine(piece))
             fuzz::parseAndCheck(piece);
     }
-    return 0;
 }

@@ -4,6 +4,8 @@
 
 #include <QRegularExpression>
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -93,3 +95,12 @@ inline void parseAndCheck(const QString& text)
 }
 
 } // namespace fuzz
+
+// What a target checks for one input; each target's source defines it, once.
+void fuzzOne(const QByteArray& input);
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    fuzzOne(QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size)));
+    return 0;
+}
