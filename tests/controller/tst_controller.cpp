@@ -41,39 +41,25 @@ class ControllerInterfaceTest : public QObject
     Q_OBJECT
 
 private slots:
-    void hasErrorFollowsStatusPrefix_data();
+    void hasErrorFollowsStatusPrefix_data() { testenv::addRowsFromFile("status-errors.tsv", 3); }
     void hasErrorFollowsStatusPrefix();
     void disconnectAndShutdownOnlyReemitTheConnectionSignals();
     void selectionAcceptsOnlyNewRowsInsideTheList();
-    void routeModeText_data();
+    void routeModeText_data() { testenv::addRowsFromFile("route-modes.tsv", 3); }
     void routeModeText();
     void copyLastErrorLeavesClipboardAloneWhenEmpty();
     void processBypassAvailableFollowsTheCoreFile();
 };
 
-void ControllerInterfaceTest::hasErrorFollowsStatusPrefix_data()
-{
-    // clang-format off
-    QTest::addColumn<QString>("status");
-    QTest::addColumn<bool>("hasError");
-    QTest::newRow("profile error") << QStringLiteral("Ошибка профиля") << true;
-    QTest::newRow("word alone") << QStringLiteral("Ошибка") << true;
-    QTest::newRow("lower case") << QStringLiteral("ошибка подключения") << false;
-    QTest::newRow("word later") << QStringLiteral("Сбой. Ошибка подключения") << false;
-    QTest::newRow("leading space") << QStringLiteral(" Ошибка") << false;
-    QTest::newRow("empty") << QString() << false;
-    // clang-format on
-}
-
 void ControllerInterfaceTest::hasErrorFollowsStatusPrefix()
 {
-    QFETCH(QString, status);
-    QFETCH(bool, hasError);
+    QFETCH(QStringList, row);
+    const QString& status = row[1];
     Controller controller;
     QSignalSpy statusSpy(&controller, &Controller::statusChanged);
     controller.setStatus(status);
     controller.setStatus(status); // the same text again is no change
-    QCOMPARE(controller.property("hasError").toBool(), hasError);
+    QCOMPARE(controller.property("hasError").toBool(), row[2] == u'1');
     QCOMPARE(statusSpy.count(), 1);
 }
 
@@ -117,25 +103,12 @@ void ControllerInterfaceTest::selectionAcceptsOnlyNewRowsInsideTheList()
     QCOMPARE(controller.selectedName(), QStringLiteral("three"));
 }
 
-void ControllerInterfaceTest::routeModeText_data()
-{
-    // clang-format off
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("mode");
-    QTest::newRow("include") << "include" << "include";
-    QTest::newRow("capitalised") << "Include" << "exclude";
-    QTest::newRow("padded") << " include" << "exclude";
-    QTest::newRow("empty") << "" << "exclude";
-    QTest::newRow("other text") << "all" << "exclude";
-    // clang-format on
-}
-
 // The one rule for a stored or written mode; the controller announces only a real change,
 // the mode first and then the list that depends on it.
 void ControllerInterfaceTest::routeModeText()
 {
-    QFETCH(QString, text);
-    QFETCH(QString, mode);
+    QFETCH(QStringList, row);
+    const QString &text = row[1], &mode = row[2];
     QCOMPARE(::routeModeText(routeModeFromText(text)), mode);
     QSettings().setValue(QStringLiteral("processRouteMode"), text);
     QCOMPARE(Controller().processRouteMode(), mode);

@@ -69,6 +69,10 @@ void TestProfileUri::helpers()
     if (row[1] == QLatin1String("range")) {
         const QStringList limits = row[3].split(u',');
         QCOMPARE(isValidRange(row[2], limits[0].toInt(), limits[1].toInt()), row[4] == u'1');
+    } else if (row[1] == QLatin1String("label")) {
+        ServerProfile profile;
+        profile.kind = static_cast<ProfileKind>(row[2].toInt());
+        QCOMPARE(protocolLabel(profile), row[4]);
     } else {
         const QUrlQuery query(QUrl(QStringLiteral("x://h:1?") + row[2], QUrl::TolerantMode));
         QCOMPARE(queryValue(query, row[3].toLatin1().constData()),
