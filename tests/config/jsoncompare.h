@@ -17,7 +17,7 @@ inline QJsonObject jsonObject(const QByteArray& text)
 
 inline QJsonObject jsonFile(const char* name)
 {
-    QFile file(QFINDTESTDATA(QStringLiteral("../data/") + QLatin1String(name)));
+    QFile file(QFINDTESTDATA(QStringLiteral("data/") + QLatin1String(name)));
     if (!file.open(QIODevice::ReadOnly))
         qFatal("cannot read test data %s", name);
     return jsonObject(file.readAll());
