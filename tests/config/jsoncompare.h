@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QFile>
+#include "tests/support/testenv.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
@@ -17,10 +18,7 @@ inline QJsonObject jsonObject(const QByteArray& text)
 
 inline QJsonObject jsonFile(const char* name)
 {
-    QFile file(QFINDTESTDATA(QStringLiteral("data/") + QLatin1String(name)));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("cannot read test data %s", name);
-    return jsonObject(file.readAll());
+    return jsonObject(testenv::readDataFile(name));
 }
 
 // Compares as parsed objects (member order is meaningless, array order is not) and shows

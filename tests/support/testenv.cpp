@@ -78,13 +78,18 @@ ProcessRun runProcess(const QString& program, const QStringList& arguments, cons
     return run;
 }
 
-void addRowsFromFile(const char* file, int columns)
+QByteArray readDataFile(const char* file)
 {
-    QTest::addColumn<QStringList>("row");
     QFile data(QStringLiteral(ORVIK_TEST_DATA "/") + QString::fromUtf8(file));
     if (!data.open(QIODevice::ReadOnly))
         qFatal("cannot read test data %s", file);
-    for (const QByteArray& line : data.readAll().split('\n')) {
+    return data.readAll();
+}
+
+void addRowsFromFile(const char* file, int columns)
+{
+    QTest::addColumn<QStringList>("row");
+    for (const QByteArray& line : readDataFile(file).split('\n')) {
         if (line.isEmpty() || line.startsWith('#'))
             continue;
         const QStringList row = QString::fromUtf8(line).split(u'\t');

@@ -34,6 +34,9 @@ ProcessRun
 runProcess(const QString& program, const QStringList& arguments, const QByteArray& input = {},
            const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
 
+// The contents of tests/data/FILE; a missing file is a broken test (fatal).
+QByteArray readDataFile(const char* file);
+
 // Adds one data row per line of tests/data/FILE: a QStringList column "row" holding the
 // tab-separated fields; blank lines and lines starting with '#' are skipped. A line with
 // another number of fields than `columns` is a broken table (fatal).
