@@ -20,6 +20,7 @@
 #include "profiles/profileuri.h"
 #include "profiles/serverlist.h"
 #include "session/httpscheck.h"
+#include "tests/support/controllertestaccess.h"
 #include "tests/support/httpstestserver.h"
 #include "tests/support/standin.h"
 #include "tests/support/testenv.h"
@@ -165,7 +166,7 @@ void applyAndQueue2000(benchmark::State& state)
         QCoreApplication::processEvents();
         QElapsedTimer clock;
         clock.start();
-        if (!controller.applySubscriptionBody(body, false)) {
+        if (!ControllerTestAccess::applySubscriptionBody(controller, body)) {
             state.SkipWithError("the list was not applied");
             break;
         }

@@ -131,6 +131,11 @@ void ControllerTestAccess::setHourLength(Controller& controller, int millisecond
     controller.m_subscription.m_hourMs = milliseconds;
 }
 
+bool ControllerTestAccess::applySubscriptionBody(Controller& controller, const QByteArray& body)
+{
+    return controller.m_subscription.applyBody(body, false);
+}
+
 QStringList ControllerTestAccess::selectedProcesses(const Controller& controller)
 {
     return controller.m_apps.m_selected;

@@ -36,6 +36,8 @@ public:
     static const QTimer& pingStart(const Controller& controller);
     static void setDownloadDeadline(Controller& controller, int milliseconds);
     static void setHourLength(Controller& controller, int milliseconds);
+    // A downloaded subscription body taken in as the updater does; false when it was refused.
+    static bool applySubscriptionBody(Controller& controller, const QByteArray& body);
     static QStringList selectedProcesses(const Controller& controller);
     static QStringList userBypassDomains(const Controller& controller);
     // Back to a fresh controller's state: no servers, idle, "Отключено", no notices.
