@@ -14,8 +14,9 @@ std::string_view OutputCutter::take(std::string_view chunk, long long room)
     if (room < 0 || chunk.size() > static_cast<unsigned long long>(room)) {
         const std::size_t lineEnd =
             room > 0 ? chunk.rfind('\n', std::size_t(room - 1)) : std::string_view::npos;
+        // A dropped part that ends with a line break leaves no line to finish.
+        m_skippingToLineEnd = chunk.empty() || chunk.back() != '\n';
         chunk = chunk.substr(0, lineEnd == std::string_view::npos ? 0 : lineEnd + 1);
-        m_skippingToLineEnd = true;
     }
     return chunk;
 }

@@ -10,25 +10,19 @@ id=com.orvikvpn.OrvikVPN
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-png_size() { # width x height from the PNG header
-    python3 -c 'import struct,sys; d=open(sys.argv[1],"rb").read(24); print("%dx%d" % struct.unpack(">II", d[16:24]))' "$1"
-}
-
 check() { # ROOT PREFIX: files under ROOT, paths inside the entry relative to PREFIX
-    local root=$1 prefix=$2 entry
+    local root=$1 prefix=$2 entry size icon
     entry="$root$prefix/share/applications/$id.desktop"
     [[ -x "$root$prefix/bin/OrvikVPN" ]] || fail "no executable in $root$prefix/bin"
     [[ -f "$entry" ]] || { fail "no desktop entry at $entry"; return; }
-    grep -qx "Exec=$prefix/bin/OrvikVPN" "$entry" || fail "Exec is not $prefix/bin/OrvikVPN: $(grep ^Exec= "$entry")"
-    grep -qx "Icon=$id" "$entry" || fail "Icon is not $id"
-    grep -qx "Type=Application" "$entry" || fail "not an application entry"
+    for line in "Exec=$prefix/bin/OrvikVPN" "Icon=$id" "Type=Application"; do
+        grep -qx "$line" "$entry" || fail "the entry has no line $line"
+    done
     for size in 16 24 32 48 64 128 256 512; do
-        local icon="$root$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png"
-        if [[ ! -f "$icon" ]]; then
-            fail "no ${size}px icon"
-        elif [[ $(png_size "$icon") != "${size}x${size}" ]]; then
-            fail "the ${size}px icon is $(png_size "$icon")"
-        fi
+        icon="$root$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png"
+        # width x height from the PNG header
+        [[ -f "$icon" && $(python3 -c 'import struct,sys; print("%dx%d" % struct.unpack(">II", open(sys.argv[1],"rb").read(24)[16:24]))' "$icon") == "${size}x${size}" ]] ||
+            fail "no ${size}x${size} icon at $icon"
     done
     if command -v desktop-file-validate >/dev/null; then
         desktop-file-validate "$entry" || fail "desktop-file-validate rejects the entry"

@@ -41,9 +41,12 @@ class ProcessEntriesTest : public QObject
 
 private slots:
     void entriesAreSortedByNameAndMarked();
-    void filterKeepsMatchingEntriesInOrder_data();
+    void filterKeepsMatchingEntriesInOrder_data()
+    {
+        testenv::addRowsFromFile("process-filter.tsv", 3);
+    }
     void filterKeepsMatchingEntriesInOrder();
-    void toggledSelection_data();
+    void toggledSelection_data() { testenv::addRowsFromFile("process-ticks.tsv", 5); }
     void toggledSelection();
     void markingReachesEveryInstanceWhateverItsCase();
 };
@@ -62,84 +65,38 @@ void ProcessEntriesTest::entriesAreSortedByNameAndMarked()
     };
     const QVariantList entries = processEntries(records, {"CHROME.EXE", "nothing-running"});
     QCOMPARE(entries.size(), records.size());
-
-    for (qsizetype i = 1; i < entries.size(); ++i) {
-        const QString previous = entries.at(i - 1).toMap().value("name").toString();
-        const QString current = entries.at(i).toMap().value("name").toString();
-        QVERIFY2(QString::localeAwareCompare(previous, current) <= 0,
-                 qPrintable(previous + " before " + current));
-    }
-
-    // The instances of one program are neighbours, each with its own pid.
-    const QStringList sorted = names(entries);
-    const qsizetype firstChrome = sorted.indexOf("chrome.exe");
-    QCOMPARE(sorted.mid(firstChrome, 3), QStringList({"chrome.exe", "chrome.exe", "chrome.exe"}));
+    QString previous;
     QSet<quint64> chromePids;
-    for (qsizetype i = firstChrome; i < firstChrome + 3; ++i)
-        chromePids.insert(entries.at(i).toMap().value("pid").toULongLong());
-    QCOMPARE(chromePids, QSet<quint64>({30, 32, 33}));
-
     for (const QVariant& e : entries) {
         const QVariantMap map = e.toMap();
+        const QString name = map.value("name").toString();
+        QVERIFY2(QString::localeAwareCompare(previous, name) <= 0,
+                 qPrintable(previous + " before " + name));
+        previous = name;
         QCOMPARE(map.keys(), QStringList({"icon", "name", "path", "pid", "selected"}));
         QCOMPARE(map.value("pid").metaType(), QMetaType::fromType<quint64>());
         QCOMPARE(map.value("icon").toString(), processIconSource(map.value("path").toString()));
         // Selected names are compared ignoring case: CHROME.EXE marks Chrome.exe too.
-        QCOMPARE(map.value("selected").toBool(),
-                 map.value("name").toString().startsWith("chrome", Qt::CaseInsensitive));
+        QCOMPARE(map.value("selected").toBool(), name.startsWith("chrome", Qt::CaseInsensitive));
+        if (name == "chrome.exe")
+            chromePids.insert(map.value("pid").toULongLong());
     }
-    QCOMPARE(entries.at(sorted.indexOf("ärger")).toMap().value("icon").toString(),
-             QStringLiteral("app"));
-}
-
-void ProcessEntriesTest::filterKeepsMatchingEntriesInOrder_data()
-{
-    QTest::addColumn<QString>("filter");
-    QTest::addColumn<QStringList>("kept");
-    const QStringList all = names(sample());
-    QTest::newRow("empty") << "" << all;
-    QTest::newRow("name, other case") << "CHROME" << QStringList({"chrome.exe"});
-    QTest::newRow("path only") << "windows\\" << QStringList({"notepad.exe"});
-    QTest::newRow("Cyrillic path, other case") << "анна" << QStringList({"Code.exe"});
-    QTest::newRow("pid digits") << "12" << QStringList({"svchost.exe", "notepad.exe"});
-    QTest::newRow("whole pid") << "4180" << QStringList({"chrome.exe"});
-    QTest::newRow("two spaces") << "  " << QStringList({"Code.exe"});
-    QTest::newRow("one space") << " " << QStringList({"chrome.exe", "Code.exe", "game 7.exe"});
-    QTest::newRow("untrimmed") << " notepad" << QStringList();
-    QTest::newRow("nothing") << "zzz" << QStringList();
+    // The instances of one program are neighbours, each with its own pid.
+    QCOMPARE(names(entries).lastIndexOf("chrome.exe") - names(entries).indexOf("chrome.exe"), 2);
+    QCOMPARE(chromePids, QSet<quint64>({30, 32, 33}));
 }
 
 void ProcessEntriesTest::filterKeepsMatchingEntriesInOrder()
 {
-    QFETCH(QString, filter);
-    QFETCH(QStringList, kept);
-    QCOMPARE(names(filterProcesses(sample(), filter)), kept);
-}
-
-void ProcessEntriesTest::toggledSelection_data()
-{
-    QTest::addColumn<QStringList>("before");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("selected");
-    QTest::addColumn<QStringList>("after");
-
-    // clang-format off
-    QTest::newRow("tick appends") << QStringList({"a.exe"}) << "b.exe" << true << QStringList({"a.exe", "b.exe"});
-    QTest::newRow("tick again moves to the end, once") << QStringList({"b.exe", "a.exe"}) << "b.exe" << true << QStringList({"a.exe", "b.exe"});
-    QTest::newRow("tick in other case adds that spelling") << QStringList({"App.exe"}) << "app.exe" << true << QStringList({"App.exe", "app.exe"});
-    QTest::newRow("untick removes every exact copy") << QStringList({"a.exe", "b.exe", "a.exe"}) << "a.exe" << false << QStringList({"b.exe"});
-    QTest::newRow("untick in other case keeps the name") << QStringList({"App.exe"}) << "app.exe" << false << QStringList({"App.exe"});
-    QTest::newRow("untick of an absent name") << QStringList() << "x.exe" << false << QStringList();
-    // clang-format on
+    QFETCH(QStringList, row);
+    QCOMPARE(names(filterProcesses(sample(), row[1])).join(", "), row[2]);
 }
 
 void ProcessEntriesTest::toggledSelection()
 {
-    QFETCH(QStringList, before);
-    QFETCH(QString, name);
-    QFETCH(bool, selected);
-    QFETCH(QStringList, after);
-    QCOMPARE(::toggledSelection(before, name, selected), after);
+    QFETCH(QStringList, row);
+    const QStringList before = row[1].split(", ", Qt::SkipEmptyParts);
+    QCOMPARE(::toggledSelection(before, row[2], row[3] == "true").join(", "), row[4]);
 }
 
 void ProcessEntriesTest::markingReachesEveryInstanceWhateverItsCase()

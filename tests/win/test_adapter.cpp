@@ -1,7 +1,8 @@
+// winsock2.h must come before windows.h (in wintest.h).
+#include <winsock2.h>
+
 #include "config/adapter_win32.h"
 #include "tests/win/wintest.h"
-
-#include <winsock2.h>
 
 #include <iphlpapi.h>
 #include <ws2tcpip.h>
@@ -59,9 +60,8 @@ WIN_TEST(adapterListBecomesRecords)
         adapter.Luid.Value = row->hardware;
         adapter.Next = std::exchange(first, &adapter);
     }
-    const auto records = win32::adapterRecords(first, [](const void* luid) {
-        return static_cast<const NET_LUID*>(luid)->Value != 0;
-    });
+    const auto records = win32::adapterRecords(
+        first, [](const void* luid) { return static_cast<const NET_LUID*>(luid)->Value != 0; });
     if (!WIN_CHECK(records.size() == std::size(kAdapters)))
         return;
     for (size_t i = 0; i < records.size(); ++i) {
@@ -69,8 +69,9 @@ WIN_TEST(adapterListBecomesRecords)
         const auto& row = kAdapters[i];
         WIN_CHECK_ROW(int(i), record.friendlyName == (row.name ? row.name : L"") &&
                                   record.medium == row.medium && record.up == row.up &&
-                                  record.ipv4Addresses == row.ipv4 && record.gateways == row.gatewayTexts &&
-                                  record.metric == i + 1 && record.hardware == row.hardware);
+                                  record.ipv4Addresses == row.ipv4 &&
+                                  record.gateways == row.gatewayTexts && record.metric == i + 1 &&
+                                  record.hardware == row.hardware);
     }
 }
 

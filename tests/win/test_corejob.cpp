@@ -2,61 +2,29 @@
 #include "session/coreoutput_win32.h"
 #include "tests/win/wintest.h"
 
-#include <windows.h>
-
 #include <climits>
-#include <string>
 
-namespace {
-
-const wchar_t kSleeperMarker[] = L"ORVIK_WINTEST_SLEEPING_CHILD";
-
-// Starts this program again as a sleeping child.
-PROCESS_INFORMATION startSleeper()
-{
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    SetEnvironmentVariableW(kSleeperMarker, L"1");
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    CreateProcessW(path, nullptr, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                   &startup, &process);
-    SetEnvironmentVariableW(kSleeperMarker, nullptr);
-    return process;
-}
-
-void endSleeper(PROCESS_INFORMATION& process)
-{
-    TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-}
-
-} // namespace
-
-// The sleeping child: lives for a minute unless something kills it.
-int runCoreJobChildMode()
-{
-    wchar_t value[8];
-    if (GetEnvironmentVariableW(kSleeperMarker, value, 8) == 0)
-        return -1;
-    Sleep(60000);
-    return 0;
-}
-
-// Closing the job kills the child assigned to it.
 WIN_TEST(jobKillsAssignedChildWhenItsHandleCloses)
 {
+    ChildSlot* slot = childSlot(true);
+    if (!WIN_CHECK(slot))
+        return;
+    slot->task = ChildTask::Sleep;
     void* job = win32::createKillOnCloseJob();
-    PROCESS_INFORMATION inside = startSleeper();
-    if (WIN_CHECK(job && inside.hProcess)) {
-        WIN_CHECK(win32::assignProcessToJob(job, inside.dwProcessId));
-        WIN_CHECK(WaitForSingleObject(inside.hProcess, 300) == WAIT_TIMEOUT);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION child{};
+    CreateProcessW(modulePath().c_str(), nullptr, nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                   nullptr, nullptr, &startup, &child);
+    if (WIN_CHECK(job && child.hProcess)) {
+        WIN_CHECK(win32::assignProcessToJob(job, child.dwProcessId));
+        WIN_CHECK(WaitForSingleObject(child.hProcess, 300) == WAIT_TIMEOUT);
         win32::closeJob(job);
-        WIN_CHECK(WaitForSingleObject(inside.hProcess, 5000) == WAIT_OBJECT_0);
+        WIN_CHECK(WaitForSingleObject(child.hProcess, 5000) == WAIT_OBJECT_0);
     }
-    endSleeper(inside);
+    TerminateProcess(child.hProcess, 1);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
 }
 
 WIN_TEST(assigningWithoutJobOrProcessFails)
@@ -85,16 +53,17 @@ const struct { std::vector<std::pair<const char*, long long>> reads; const char*
     {{{"ab", 1}, {"c\nd", kLast}}, "|d"},                             // the last read drops the rest of a cut line
     {{{"ab", 1}, {"cd", kLast}}, "|"},                                 // even when no line break follows
     {{{"ab\n", 3}, {"cdefghij\nk", kLast}}, "ab\n|cdefghij\nk"},      // and otherwise takes all, beyond any budget
+    {{{"ab\ncd\n", 3}, {"ef\ng", 10}}, "ab\n|ef\ng"},                 // a drop that ends at a line break ends there
 };
 // clang-format on
 
 WIN_TEST(outputBeyondTheBudgetIsDroppedToTheLineEnd)
 {
-    for (int row = 0; row < int(std::size(kOutputCuts)); ++row) {
+    for (int row = 0; row < std::ssize(kOutputCuts); ++row) {
         win32::OutputCutter cutter;
         std::string passed;
         for (const auto& [chunk, room] : kOutputCuts[row].reads)
-            passed += std::string(room == kLast ? cutter.takeLast(chunk) : cutter.take(chunk, room)) + '|';
+            passed.append(room == kLast ? cutter.takeLast(chunk) : cutter.take(chunk, room)) += '|';
         WIN_CHECK_ROW(row, passed == kOutputCuts[row].passed + std::string("|"));
     }
 }

@@ -2,11 +2,7 @@
 #include "session/runtimefolders_win32.h"
 #include "tests/win/wintest.h"
 
-#include <windows.h>
-
 #include <sddl.h>
-
-#include <string>
 
 namespace {
 
@@ -78,14 +74,15 @@ const struct { const wchar_t* sddl; bool installSafe; bool runtimeSafe; } kDescr
 
 WIN_TEST(descriptorsJudgedForInstallAndRuntime)
 {
-    for (int row = 0; row < int(std::size(kDescriptors)); ++row) {
+    for (int row = 0; row < std::ssize(kDescriptors); ++row) {
         const auto& [sddl, installSafe, runtimeSafe] = kDescriptors[row];
         PSECURITY_DESCRIPTOR descriptor = nullptr;
         ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor,
                                                              nullptr);
-        WIN_CHECK_ROW(row, descriptor &&
-                               win32::onlyAdministratorsMayChangeDescriptor(descriptor) == installSafe &&
-                               win32::isAdministratorsOnlyDescriptor(descriptor) == runtimeSafe);
+        WIN_CHECK_ROW(row,
+                      descriptor &&
+                          win32::onlyAdministratorsMayChangeDescriptor(descriptor) == installSafe &&
+                          win32::isAdministratorsOnlyDescriptor(descriptor) == runtimeSafe);
         LocalFree(descriptor);
     }
 }
@@ -104,7 +101,7 @@ const struct { bool elevated; bool withXray; const wchar_t* unsafe; bool mayRun;
 WIN_TEST(elevatedClientRunsOnlyCoresOthersCannotChange)
 {
     static const wchar_t* unsafe;
-    for (int row = 0; row < int(std::size(kInstalls)); ++row) {
+    for (int row = 0; row < std::ssize(kInstalls); ++row) {
         unsafe = kInstalls[row].unsafe;
         const bool mayRun = win32::installedCoresMayRun(
             {L"f", L"s", L"x", kInstalls[row].withXray}, kInstalls[row].elevated,

@@ -2,19 +2,10 @@
 #include "routing/processlist_win32.h"
 #include "tests/win/wintest.h"
 
-#include <windows.h>
-
 #include <algorithm>
-#include <string>
 #include <thread>
 
 namespace {
-
-std::wstring modulePath()
-{
-    wchar_t path[MAX_PATH] = {};
-    return std::wstring(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-}
 
 // A 16-pixel icon whose left half is red and whose right half shows nothing: with the
 // transparency in its mask (alpha 0 throughout) or in its alpha (half on the left).
@@ -67,9 +58,10 @@ WIN_TEST(iconAlphaComesFromAlphaOrMask)
 WIN_TEST(iconPixelsFillPaddedRows)
 {
     std::vector<std::uint8_t> image(2 * 12, 0xee);
-    win32::copyPixelRows({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}, 2, image.data(), 12);
-    WIN_CHECK(image == std::vector<std::uint8_t>({1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0, 0, 9, 10, 11, 12,
-                                                  13, 14, 15, 16, 0, 0, 0, 0}));
+    win32::copyPixelRows({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}, 2, image.data(),
+                         12);
+    WIN_CHECK(image == std::vector<std::uint8_t>({1, 2,  3,  4,  5,  6,  7,  8,  0, 0, 0, 0,
+                                                  9, 10, 11, 12, 13, 14, 15, 16, 0, 0, 0, 0}));
 }
 
 // On an icon thread of its own, as the image loader's: COM stays joined after the icons.

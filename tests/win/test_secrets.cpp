@@ -2,11 +2,7 @@
 #include "controller/settings_win32.h"
 #include "tests/win/wintest.h"
 
-#include <windows.h>
-
 #include <algorithm>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -41,7 +37,8 @@ WIN_TEST(secretsDamagedBlobIsRefused)
     std::vector<unsigned char> damaged = blob;
     damaged[damaged.size() - 10] ^= 0x5a;
     const std::vector<unsigned char> truncated(blob.begin(), blob.begin() + blob.size() / 2);
-    for (const auto& refused : {damaged, truncated, bytes("not a protected value at all"), bytes("")}) {
+    for (const auto& refused :
+         {damaged, truncated, bytes("not a protected value at all"), bytes("")}) {
         std::vector<unsigned char> out = bytes("left over");
         WIN_CHECK(!win32::unprotectData(refused.data(), refused.size(), out) && out.empty());
     }
@@ -69,7 +66,8 @@ WIN_TEST(secretsRoundTripWipesOutputBuffers)
     // Handed on, the plaintext stays only in its destination.
     std::string destination(back.size(), '\0');
     win32::copyAndWipe(back, destination.data());
-    WIN_CHECK(destination == kSecret && std::count(back.begin(), back.end(), 0) == int(back.size()));
+    WIN_CHECK(destination == kSecret &&
+              std::count(back.begin(), back.end(), 0) == int(back.size()));
 }
 
 // The installer's key is looked for without being created.

@@ -2,59 +2,33 @@
 #include "app/startup_win32.h"
 #include "tests/win/wintest.h"
 
-#include <windows.h>
-
-#include <string>
-
 namespace {
-
-// The relaunched copy gets neither arguments nor, on Windows, our environment (the elevated
-// copy is made by the system's elevation service): it finds its report slot by name.
-const wchar_t kRelaunchReport[] = L"Local\\OrvikVPN.wintest.relaunch";
 
 std::wstring queryVersionString(const wchar_t* field)
 {
     static char data[16384];
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
     const std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + field;
     wchar_t* value = nullptr;
     UINT length = 0;
-    const bool found = GetFileVersionInfoW(path, 0, sizeof(data), data) &&
+    const bool found = GetFileVersionInfoW(modulePath().c_str(), 0, sizeof(data), data) &&
                        VerQueryValueW(data, key.c_str(), reinterpret_cast<void**>(&value), &length);
     return found && value ? std::wstring(value) : std::wstring();
 }
 
 } // namespace
 
-// The relaunched copy reports its elevation (1 or 0, over the initial -1) and ends.
-int runStartupChildMode()
-{
-    const HANDLE slot = OpenFileMappingW(FILE_MAP_WRITE, FALSE, kRelaunchReport);
-    if (!slot)
-        return -1;
-    auto* report = static_cast<volatile LONG*>(MapViewOfFile(slot, FILE_MAP_WRITE, 0, 0, 0));
-    InterlockedExchange(report, win32::isProcessElevated() ? 1 : 0);
-    UnmapViewOfFile(const_cast<LONG*>(report));
-    CloseHandle(slot);
-    return 0;
-}
-
 // The test program carries the client's manifest, which requires administrator rights.
 WIN_TEST(relaunchStartsAnElevatedCopyWithoutArguments)
 {
-    const HANDLE slot = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                           sizeof(LONG), kRelaunchReport);
-    auto* report = static_cast<volatile LONG*>(MapViewOfFile(slot, FILE_MAP_WRITE, 0, 0, 0));
-    if (!WIN_CHECK(report != nullptr))
+    ChildSlot* slot = childSlot(true);
+    if (!WIN_CHECK(slot))
         return;
-    *report = -1;
+    slot->task = ChildTask::ReportElevation;
+    slot->report = -1;
     WIN_CHECK(win32::relaunchElevated());
-    for (int i = 0; i < 300 && *report == -1; ++i)
+    for (int i = 0; i < 300 && slot->report == -1; ++i)
         Sleep(50);
-    WIN_CHECK(*report == 1);
-    UnmapViewOfFile(const_cast<LONG*>(report));
-    CloseHandle(slot);
+    WIN_CHECK(slot->report == 1);
 }
 
 // clang-format off
@@ -70,12 +44,12 @@ WIN_TEST(unelevatedStartRelaunchesOrRefuses)
 {
     static int row;
     static std::string steps;
-    for (row = 0; row < int(std::size(kElevations)); ++row) {
+    for (row = 0; row < std::ssize(kElevations); ++row) {
         steps.clear();
-        const win32::Elevation outcome = win32::ensureElevated(
-            {[] { steps += "elevated?"; return kElevations[row].elevated; },
-             [] { steps += " relaunch"; return kElevations[row].relaunches; },
-             [] { steps += " told"; }});
+        const win32::Elevation outcome =
+            win32::ensureElevated({[] { return steps += "elevated?", kElevations[row].elevated; },
+                                   [] { return steps += " relaunch", kElevations[row].relaunches; },
+                                   [] { steps += " told"; }});
         WIN_CHECK_ROW(row, outcome == kElevations[row].outcome && steps == kElevations[row].steps);
     }
 }
@@ -165,7 +139,8 @@ WIN_TEST(instanceServerOfThisUserIsRecognised)
                                       OPEN_EXISTING, 0, nullptr);
     WIN_CHECK(server != INVALID_HANDLE_VALUE && client != INVALID_HANDLE_VALUE);
     WIN_CHECK(win32::acceptInstanceServer(client));
-    WIN_CHECK(!win32::acceptInstanceServer(nullptr) && !win32::acceptInstanceServer(GetCurrentThread()));
+    WIN_CHECK(!win32::acceptInstanceServer(nullptr) &&
+              !win32::acceptInstanceServer(GetCurrentThread()));
     CloseHandle(client);
     CloseHandle(server);
 }

@@ -6,7 +6,7 @@
 // The same server answers the connectivity check (/generate_204 with 204) under the check
 // hosts' names, so stand-in cores given the printed ORVIK_STANDIN_HOSTS let a manual run
 // connect all the way to "Подключено".
-//   build/tests/serve-subscription [--store-link] BODY_FILE CA_FILE [PORT] [DELAY_MS]
+//   build/tools/serve-subscription [--store-link] BODY_FILE CA_FILE [PORT] [DELAY_MS]
 #include "controller/settings.h"
 #include "controller/settingskeys.h"
 #include "session/httpscheck.h"
