@@ -3,7 +3,7 @@
 //   connectToConnected   connectVpn() until "Подключено"
 //   checkTwentyServers   pingAllServers() with 20 entries until every result is in
 //   standinWork          one stand-in from its start until it listens, plus its exit on SIGTERM
-//   applyAndQueue2000    applySubscriptionBody() with 2,000 lines, then pingAllServers() on
+//   applyAndQueue2000    the subscription body taken in with 2,000 lines, then pingAllServers() on
 //                        them, in the same run (counters apply_ms, ping_all_ms, and
 //                        next_turn_ms: the coalesced status-file write and the first
 //                        check's start, both on the next turn of the event loop)

@@ -6,6 +6,7 @@
 #include "controller/controller.h"
 #include "profiles/subscription.h"
 #include "bench/subscriptionbody.h"
+#include "tests/support/controllertestaccess.h"
 #include "tests/support/testenv.h"
 
 #include <QApplication>
@@ -52,13 +53,13 @@ BENCHMARK(parseFullSubscription)->Unit(benchmark::kMillisecond);
 void applyFullSubscription(benchmark::State& state)
 {
     Controller controller;
-    if (!controller.applySubscriptionBody(body(), false) || controller.servers().size() != kLines) {
+    if (!ControllerTestAccess::applySubscriptionBody(controller, body()) || controller.servers().size() != kLines) {
         state.SkipWithError("the body did not give 5,000 entries");
         return;
     }
     controller.setSelectedRow(kLines / 2);
     for (auto _ : state) {
-        const bool installed = controller.applySubscriptionBody(body(), false);
+        const bool installed = ControllerTestAccess::applySubscriptionBody(controller, body());
         benchmark::DoNotOptimize(installed);
     }
     if (controller.selectedRow() != kLines / 2)
@@ -73,7 +74,7 @@ void applyFirstSubscription(benchmark::State& state)
         state.PauseTiming();
         auto controller = std::make_unique<Controller>();
         state.ResumeTiming();
-        benchmark::DoNotOptimize(controller->applySubscriptionBody(body(), true));
+        benchmark::DoNotOptimize(ControllerTestAccess::applySubscriptionBody(*controller, body(), true));
         state.PauseTiming();
         controller.reset();
         state.ResumeTiming();
@@ -93,7 +94,7 @@ void residentGrowth(benchmark::State& state)
         Controller controller;
         malloc_trim(0);
         const qint64 before = residentKiB();
-        controller.applySubscriptionBody(body(), false);
+        ControllerTestAccess::applySubscriptionBody(controller, body());
         growth = residentKiB() - before;
         // Freed scratch memory of the parse, given back to the system.
         malloc_trim(0);

@@ -131,9 +131,10 @@ void ControllerTestAccess::setHourLength(Controller& controller, int millisecond
     controller.m_subscription.m_hourMs = milliseconds;
 }
 
-bool ControllerTestAccess::applySubscriptionBody(Controller& controller, const QByteArray& body)
+bool ControllerTestAccess::applySubscriptionBody(Controller& controller, const QByteArray& body,
+                                                 bool fromCache)
 {
-    return controller.m_subscription.applyBody(body, false);
+    return controller.m_subscription.applyBody(body, fromCache);
 }
 
 QStringList ControllerTestAccess::selectedProcesses(const Controller& controller)

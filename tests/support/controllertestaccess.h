@@ -37,7 +37,8 @@ public:
     static void setDownloadDeadline(Controller& controller, int milliseconds);
     static void setHourLength(Controller& controller, int milliseconds);
     // A downloaded subscription body taken in as the updater does; false when it was refused.
-    static bool applySubscriptionBody(Controller& controller, const QByteArray& body);
+    static bool applySubscriptionBody(Controller& controller, const QByteArray& body,
+                                      bool fromCache = false);
     static QStringList selectedProcesses(const Controller& controller);
     static QStringList userBypassDomains(const Controller& controller);
     // Back to a fresh controller's state: no servers, idle, "Отключено", no notices.
