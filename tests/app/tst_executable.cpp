@@ -22,8 +22,7 @@ struct Client
     explicit Client(const QString& home)
         : socket(home + QStringLiteral("/run/OrvikVPN.Client.instance"))
     {
-        // A client removes this user's stale runtime folders from its temporary folder at
-        // start: never those of tests running beside it.
+        // Its own temporary folder: a client clears stale runtime folders there at start.
         QDir().mkpath(home + QStringLiteral("/tmp"));
         QDir().mkpath(home + QStringLiteral("/run"));
         QFile::setPermissions(home + QStringLiteral("/run"), QFileDevice::ReadOwner |

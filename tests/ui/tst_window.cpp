@@ -223,7 +223,7 @@ void WindowTest::subscriptionTextStaysText()
 // The round button, the state's texts, the subscription button and the footer.
 void WindowTest::stateView_data()
 {
-    testenv::addRowsFromFile("window-states.tsv", 12);
+    testenv::addRowsFromFile("window-states.tsv", 14);
 }
 
 void WindowTest::stateView()
@@ -237,7 +237,9 @@ void WindowTest::stateView()
     QCOMPARE(connect->opacity(), row.at(4).toDouble());
     QCOMPARE(accessibleName(connect), row.at(5));
     QCOMPARE(text(item(QStringLiteral("stateTitle"))), row.at(6));
-    QCOMPARE(accessibleName(item(QStringLiteral("stateTitle"))), row.at(6));
+    QCOMPARE(text(item(QStringLiteral("headline"))),
+             QString(row.at(12)).replace(QStringLiteral("\\n"), QStringLiteral("\n")));
+    QCOMPARE(item(QStringLiteral("connectIcon"))->property("name").toString(), row.at(13));
     QCOMPARE(text(item(QStringLiteral("stateDetail"))), row.at(7));
     QQuickItem* manage = item(QStringLiteral("subscriptionButton"));
     QCOMPARE(accessibleName(manage), row.at(8));
@@ -268,7 +270,6 @@ void WindowTest::locationRows()
     ControllerTestAccess::setServers(
         *m_vpn, {entry, uitest::serverEntry(QStringLiteral("Чехия"), QStringLiteral("CZ"), 0)}, 1);
     auto* button = findNamed<QQuickItem>(locationRow(0), QStringLiteral("latencyButton"));
-    QVERIFY(button);
     QCOMPARE(text(button), row.at(3));
     QCOMPARE(button->isEnabled(), row.at(2) != u"1");
     for (const int index : {0, 1}) {
@@ -330,6 +331,7 @@ void WindowTest::clicksReachTheController()
         m_vpn->removeBypassDomain(QStringLiteral("news.example.net"));
     } else if (target.endsWith(QLatin1String("ModeButton"))) {
         // The labels follow the mode.
+        QVERIFY(button->property("checked").toBool());
         QCOMPARE(item(QStringLiteral("includeModeButton"))->property("checked").toBool(),
                  row.at(5) == u"include");
         QCOMPARE(text(item(QStringLiteral("processCount"))),
@@ -396,9 +398,7 @@ void WindowTest::processListKeepsItsScrollPosition()
 {
     QVERIFY(showSecondary(QStringLiteral("appWindow"), QStringLiteral("appsButton")));
     auto* list = item(QStringLiteral("processList"));
-    QVERIFY(list);
-    // A replaced model is put back in place on the next pass of the event loop; -1 when the
-    // list does not show the controller's entries or does not settle.
+    // A replaced model is put back in place on the next pass of the event loop (-1: it is not).
     const auto replace = [&](int count, const QStringList& selected) {
         ControllerTestAccess::setProcesses(*m_vpn, uitest::sampleProcesses(count), selected);
         const bool shown = list->property("count").toInt() == int(m_vpn->processes().size());
