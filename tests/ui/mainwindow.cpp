@@ -4,29 +4,7 @@
 #include <QQuickWindow>
 #include <QSet>
 
-#include <iterator>
-
 namespace uitest {
-
-namespace {
-
-QList<QObject*> neighbours(QObject* object)
-{
-    QList<QObject*> next = object->children();
-    if (auto* item = qobject_cast<QQuickItem*>(object)) {
-        for (QQuickItem* child : item->childItems())
-            next << child;
-    }
-    if (auto* window = qobject_cast<QQuickWindow*>(object))
-        next << window->contentItem();
-    // Popups keep their content outside the item tree while they are closed.
-    const QVariant content = object->property("contentItem");
-    if (auto* contentItem = content.value<QQuickItem*>())
-        next << contentItem;
-    return next;
-}
-
-} // namespace
 
 QObject* findNamed(QObject* root, const QString& name)
 {
@@ -39,18 +17,26 @@ QObject* findNamed(QObject* root, const QString& name)
         seen.insert(object);
         if (object != root && object->objectName() == name)
             return object;
-        queue << neighbours(object);
+        queue << object->children();
+        if (auto* item = qobject_cast<QQuickItem*>(object)) {
+            for (QQuickItem* child : item->childItems())
+                queue << child;
+        }
+        if (auto* window = qobject_cast<QQuickWindow*>(object))
+            queue << window->contentItem();
+        // A closed popup keeps its content outside the item tree.
+        queue << object->property("contentItem").value<QQuickItem*>();
     }
     return nullptr;
 }
 
-QList<QQuickItem*> findAllNamed(QQuickItem* root, const QString& name)
+QList<QQuickItem*> findItems(QQuickItem* root, const std::function<bool(QQuickItem*)>& match)
 {
     QList<QQuickItem*> found;
     QList<QQuickItem*> queue{root};
     while (!queue.isEmpty()) {
         QQuickItem* item = queue.takeFirst();
-        if (item->objectName() == name)
+        if (match(item))
             found << item;
         queue << item->childItems();
     }
@@ -59,28 +45,21 @@ QList<QQuickItem*> findAllNamed(QQuickItem* root, const QString& name)
 
 QVariantMap serverEntry(const QString& name, const QString& countryCode, int latency)
 {
-    const QString host =
-        name.section(QLatin1Char(' '), -1).toLower() + QStringLiteral(".orvikvpn.net");
+    const QString host = countryCode.toLower() + QStringLiteral(".orvikvpn.net:443");
     return {{QStringLiteral("name"), name},
-            {QStringLiteral("endpoint"), host + QStringLiteral(":443")},
-            {QStringLiteral("uri"),
-             QStringLiteral("vless://id@") + host + QStringLiteral(":443#") + name},
+            {QStringLiteral("endpoint"), host},
+            {QStringLiteral("uri"), QStringLiteral("vless://id@") + host + u'#' + name},
             {QStringLiteral("countryCode"), countryCode},
             {QStringLiteral("protocol"), QStringLiteral("VLESS · TCP · REALITY")},
             {QStringLiteral("latency"), latency},
             {QStringLiteral("pinging"), false},
-            {QStringLiteral("checkError"), QString()}};
+            {QStringLiteral("checkError"),
+             latency == -1 ? QStringLiteral("HTTPS-запрос не прошёл за 6 секунд") : QString()}};
 }
 
 QVariantList sampleServers(int count)
 {
-    struct Place
-    {
-        const char* name;
-        const char* code;
-        const char* protocol;
-    };
-    static const Place places[] = {
+    static const char* places[][3] = {
         {"Польша · Варшава", "PL", "VLESS · TCP · REALITY"},
         {"Нидерланды · Амстердам", "NL", "Hysteria2"},
         {"Германия · Франкфурт", "DE", "Trojan · gRPC · TLS"},
@@ -90,23 +69,13 @@ QVariantList sampleServers(int count)
     static const int latencies[] = {48, -2, 131, -1, 87, 0, 214};
     QVariantList servers;
     for (int i = 0; i < count; ++i) {
-        const Place& place = places[i % std::size(places)];
-        QString name = QString::fromUtf8(place.name);
-        if (i >= int(std::size(places)))
-            name += QStringLiteral(" ") + QString::number(i / int(std::size(places)) + 1);
+        const auto& place = places[i % 5];
+        const QString round = i < 5 ? QString() : QStringLiteral(" %1").arg(i / 5 + 1);
         QVariantMap entry =
-            serverEntry(name, QString::fromLatin1(place.code), latencies[i % std::size(latencies)]);
-        entry.insert(QStringLiteral("protocol"), QString::fromUtf8(place.protocol));
-        entry.insert(QStringLiteral("endpoint"), QStringLiteral("%1%2.orvikvpn.net:443")
-                                                     .arg(QString::fromLatin1(place.code).toLower())
-                                                     .arg(i + 1));
-        entry.insert(QStringLiteral("uri"), QStringLiteral("vless://id@%1%2.orvikvpn.net:443#%3")
-                                                .arg(QString::fromLatin1(place.code).toLower())
-                                                .arg(i + 1)
-                                                .arg(name));
-        if (entry.value(QStringLiteral("latency")).toInt() == -1)
-            entry.insert(QStringLiteral("checkError"),
-                         QStringLiteral("HTTPS-запрос не прошёл за 6 секунд"));
+            serverEntry(QString::fromUtf8(place[0]) + round,
+                        QString::fromLatin1(place[1]) + QString::number(i + 1), latencies[i % 7]);
+        entry.insert(QStringLiteral("countryCode"), QString::fromLatin1(place[1]));
+        entry.insert(QStringLiteral("protocol"), QString::fromUtf8(place[2]));
         servers << entry;
     }
     return servers;
@@ -114,22 +83,20 @@ QVariantList sampleServers(int count)
 
 QVariantList sampleProcesses(int count)
 {
-    static const char* programs[][2] = {
-        {"firefox-esr", "/usr/lib/firefox-esr/firefox-esr"},
-        {"telegram-desktop", "/usr/bin/telegram-desktop"},
-        {"steam", "/home/user/.local/share/Steam/ubuntu12_32/steam"},
-        {"thunderbird", "/usr/lib/thunderbird/thunderbird"},
-        {"kworker/0:1", ""},
-        {"code", "/usr/share/code/code"},
-        {"transmission-gtk", "/usr/bin/transmission-gtk"},
-    };
+    static const char* paths[] = {"/usr/lib/firefox-esr/firefox-esr",
+                                  "/usr/bin/telegram-desktop",
+                                  "/home/user/.local/share/Steam/ubuntu12_32/steam",
+                                  "/usr/lib/thunderbird/thunderbird",
+                                  "kthreadd",
+                                  "/usr/share/code/code",
+                                  "/usr/bin/transmission-gtk"};
     QVariantList processes;
     for (int i = 0; i < count; ++i) {
-        const auto& program = programs[i % std::size(programs)];
-        const QString path = QString::fromLatin1(program[1]);
-        processes << QVariantMap{{QStringLiteral("name"), QString::fromLatin1(program[0])},
+        // A name without a folder is a process whose executable cannot be read.
+        const QString path = QString::fromLatin1(paths[i % 7]);
+        processes << QVariantMap{{QStringLiteral("name"), path.section(u'/', -1)},
                                  {QStringLiteral("pid"), quint64(1200 + 37 * i)},
-                                 {QStringLiteral("path"), path},
+                                 {QStringLiteral("path"), path.startsWith(u'/') ? path : QString()},
                                  {QStringLiteral("icon"), QStringLiteral("app")},
                                  {QStringLiteral("selected"), i % 3 == 1}};
     }
