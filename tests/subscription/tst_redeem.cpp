@@ -1,9 +1,8 @@
 // The installer token exchanged for the subscription link at start-up, through the real
 // controller. The client addresses its built-in API host names unchanged: this test process
-// reaches them through a SOCKS5 relay (a stand-in core) that sends each name to a local HTTPS
-// server whose certificate carries that name, signed by the test CA trusted by this process.
+// reaches them through a SOCKS5 relay (the Xray stand-in) that sends each name to a local
+// HTTPS server whose certificate carries that name.
 
-#include "config/cores.h"
 #include "controller/controller.h"
 #include "controller/settings.h"
 #include "controller/settingskeys.h"
@@ -15,30 +14,24 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkProxy>
-#include <QProcess>
 #include <QSettings>
-#include <QTcpServer>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
 namespace {
 
-const QString kToken = QStringLiteral("0123456789abcdef0123456789abcdef0123456789abcdef");
+const QString kToken = "0123456789abcdef0123456789abcdef0123456789abcdef";
 const QByteArray kRedeemPath = "/account/client/redeem/";
 const QByteArray kBody = "hy2://pw1@a.example.net:443?sni=a.example.net#A\n"
                          "hy2://pw2@b.example.net:443?sni=b.example.net#B\n";
-const QString kAdding = QStringLiteral("Добавление подписки...");
-const QString kFallback = QStringLiteral("Проверка запасного адреса...");
-const QString kReady = QStringLiteral("Готово");
-const QString kFailed = QStringLiteral("Ошибка привязки подписки");
-const QString kFailedDetail =
-    QStringLiteral("Скачайте установщик заново или импортируйте подписку из кабинета.");
+const QString kAdding = "Добавление подписки...";
+const QString kFallback = "Проверка запасного адреса...";
+const QString kReady = "Готово";
+const QString kFailed = "Ошибка привязки подписки";
 
 QString primaryHost()
 {
@@ -50,64 +43,11 @@ QString fallbackHost()
     return redeem::apiHosts().at(1);
 }
 
-HttpsTestResponse linkAnswer(const QString& link)
+HttpsTestResponse linkAnswer(const QString& link, int status = 200, const QString& pad = {})
 {
-    const QJsonObject reply{{QStringLiteral("subscription_url"), link}};
-    return {200, {{"Content-Type", "application/json"}}, QJsonDocument(reply).toJson()};
+    const QJsonObject reply{{"subscription_url", link}, {"pad", pad}};
+    return {status, {{"Content-Type", "application/json"}}, QJsonDocument(reply).toJson()};
 }
-
-quint16 closedPort()
-{
-    QTcpServer server;
-    return server.listen(QHostAddress::LocalHost, 0) ? server.serverPort() : 0;
-}
-
-// The Xray stand-in as a plain SOCKS5 relay on 127.0.0.1, sending named targets where the
-// host map says.
-class SocksRelay
-{
-public:
-    ~SocksRelay()
-    {
-        m_process.kill();
-        m_process.waitForFinished(2000);
-    }
-
-    QString start(const QString& hostMap)
-    {
-        m_port = closedPort();
-        const QString config = m_folder.filePath(QStringLiteral("xray.json"));
-        QFile file(config);
-        if (!file.open(QIODevice::WriteOnly))
-            return QStringLiteral("cannot write the relay's document");
-        const QJsonObject inbound{{QStringLiteral("tag"), QStringLiteral("local-socks")},
-                                  {QStringLiteral("protocol"), QStringLiteral("socks")},
-                                  {QStringLiteral("port"), int(m_port)}};
-        file.write(
-            QJsonDocument(QJsonObject{{QStringLiteral("inbounds"), QJsonArray{inbound}}}).toJson());
-        file.close();
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QString::fromLatin1(standin::kHosts), hostMap);
-        m_process.setProcessEnvironment(environment);
-        m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.start(corePath(QCoreApplication::applicationDirPath(), Core::Xray),
-                        coreArguments(config));
-        QByteArray output;
-        while (!output.contains("listening on")) {
-            if (!m_process.waitForReadyRead(5000))
-                return QStringLiteral("the relay did not start: ") + QString::fromLocal8Bit(output);
-            output += m_process.readAll();
-        }
-        return {};
-    }
-
-    quint16 port() const { return m_port; }
-
-private:
-    QTemporaryDir m_folder;
-    QProcess m_process;
-    quint16 m_port = 0;
-};
 
 QList<HttpsTestRequest> requestsFor(const HttpsTestServer& server, const QByteArray& method)
 {
@@ -126,34 +66,16 @@ class RedeemTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
-    void cleanupTestCase();
-    void tokenIsRedeemedAtStartup_data();
-    void tokenIsRedeemedAtStartup();
-    void tokenIsErasedWithoutBeingSent_data();
-    void tokenIsErasedWithoutBeingSent();
+    void tokenAtStartup_data();
+    void tokenAtStartup();
 
 private:
-    // Routes the two API host names (port 443) to the two servers, or to a closed port.
-    void startRelay(bool primaryReachable);
-    void putToken(const QString& token)
-    {
-        QSettings bootstrap(settings::bootstrapStoreLocation(), QSettings::NativeFormat);
-        bootstrap.setValue(settingskeys::bootstrapToken, token);
-    }
-
     std::unique_ptr<HttpsTestServer> m_primary;
     std::unique_ptr<HttpsTestServer> m_fallback;
-    std::unique_ptr<SocksRelay> m_relay;
+    std::unique_ptr<standin::Relay> m_relay;
 };
-
-void RedeemTest::initTestCase()
-{
-    QCOMPARE(redeem::apiHosts().size(), 2);
-    QVERIFY(primaryHost() != fallbackHost());
-}
 
 void RedeemTest::init()
 {
@@ -165,72 +87,66 @@ void RedeemTest::init()
     m_fallback = std::make_unique<HttpsTestServer>(QStringList{fallbackHost()});
     QVERIFY2(m_primary->start(), qPrintable(m_primary->errorText()));
     QVERIFY2(m_fallback->start(), qPrintable(m_fallback->errorText()));
+    m_relay = std::make_unique<standin::Relay>();
 }
 
 void RedeemTest::cleanup()
 {
     QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
     m_relay.reset();
-    m_primary.reset();
-    m_fallback.reset();
 }
 
-void RedeemTest::cleanupTestCase()
+void RedeemTest::tokenAtStartup_data()
 {
-    cleanup();
-}
-
-void RedeemTest::startRelay(bool primaryReachable)
-{
-    m_relay = std::make_unique<SocksRelay>();
-    const QString error =
-        m_relay->start(standin::hostMapEntry(primaryHost(), 443,
-                                             primaryReachable ? m_primary->port() : closedPort()) +
-                       u',' + standin::hostMapEntry(fallbackHost(), 443, m_fallback->port()));
-    QVERIFY2(error.isEmpty(), qPrintable(error));
-    QNetworkProxy::setApplicationProxy(
-        QNetworkProxy(QNetworkProxy::Socks5Proxy, QStringLiteral("127.0.0.1"), m_relay->port()));
-}
-
-void RedeemTest::tokenIsRedeemedAtStartup_data()
-{
-    // clang-format off
-    QTest::addColumn<bool>("primaryReachable");
+    QTest::addColumn<QString>("setup");
     QTest::addColumn<HttpsTestResponse>("primaryAnswer");
     QTest::addColumn<HttpsTestResponse>("fallbackAnswer");
     QTest::addColumn<QStringList>("statuses");
     QTest::addColumn<QString>("storedLink");
-    QTest::addColumn<int>("expectedFallbackPosts");
+    QTest::addColumn<int>("primaryPosts");
+    QTest::addColumn<int>("fallbackPosts");
 
-    const QString onPrimary = QStringLiteral("https://%1/s/4d1c9e").arg(primaryHost());
-    const QString onFallback = QStringLiteral("https://%1/s/77ab02").arg(fallbackHost());
+    const QString onPrimary = QString("https://%1/s/4d1c9e").arg(primaryHost());
+    const QString onFallback = QString("https://%1/s/77ab02").arg(fallbackHost());
     const HttpsTestResponse unused{500, {}, {}};
-
-    QTest::newRow("primary gives its own link") << true << linkAnswer(onPrimary) << unused << QStringList{kAdding, kReady} << onPrimary << 0;
-    QTest::newRow("primary's link on the fallback host: refused, fallback asked") << true << linkAnswer(onFallback) << linkAnswer(onFallback) << QStringList{kAdding, kFallback, kReady} << onFallback << 1;
-    QTest::newRow("primary's answer over 64 KiB: refused, fallback asked") << true << HttpsTestResponse{200, {}, QJsonDocument(QJsonObject{{"subscription_url", onPrimary}, {"pad", QString(65536, u'x')}}) .toJson()} << linkAnswer(onFallback) << QStringList{kAdding, kFallback, kReady} << onFallback << 1;
-    QTest::newRow("primary unreachable: fallback asked") << false << unused << linkAnswer(onFallback) << QStringList{kAdding, kFallback, kReady} << onFallback << 1;
-    QTest::newRow("primary errs with a good link in the body") << true << HttpsTestResponse{503, {}, QJsonDocument(QJsonObject{{"subscription_url", onPrimary}}).toJson()} << linkAnswer(onFallback) << QStringList{kAdding, kFallback, kReady} << onFallback << 1;
-    QTest::newRow("both fail: redirect, then a path outside /s/") << true << HttpsTestResponse{302, {{"Location", onPrimary.toLatin1()}}, {}} << linkAnswer(QStringLiteral("https://%1/S/77ab02").arg(fallbackHost())) << QStringList{kAdding, kFallback, kFailed} << QString() << 1;
-    QTest::newRow("both fail: unreachable, then plain http") << false << unused << linkAnswer(QStringLiteral("http://%1/s/77ab02").arg(fallbackHost())) << QStringList{kAdding, kFallback, kFailed} << QString() << 1;
+    // clang-format off
+    QTest::newRow("primary gives its own link") << "" << linkAnswer(onPrimary) << unused << QStringList{kAdding, kReady} << onPrimary << 1 << 0;
+    QTest::newRow("primary's answer over 64 KiB: refused, fallback asked") << "" << linkAnswer(onPrimary, 200, QString(65536, 'x')) << linkAnswer(onFallback) << QStringList{kAdding, kFallback, kReady} << onFallback << 1 << 1;
+    QTest::newRow("primary unreachable: fallback asked") << "primary unreachable" << unused << linkAnswer(onFallback) << QStringList{kAdding, kFallback, kReady} << onFallback << 0 << 1;
+    QTest::newRow("primary errs with a good link in the body") << "" << linkAnswer(onPrimary, 503) << linkAnswer(onFallback) << QStringList{kAdding, kFallback, kReady} << onFallback << 1 << 1;
+    QTest::newRow("both fail: redirect, then a path outside /s/") << "" << HttpsTestResponse{302, {{"Location", onPrimary.toLatin1()}}, {}} << linkAnswer(QString(onFallback).replace("/s/", "/S/")) << QStringList{kAdding, kFallback, kFailed} << "" << 1 << 1;
+    QTest::newRow("link already stored: token erased unsent") << "link stored" << linkAnswer(onPrimary) << linkAnswer(onPrimary) << QStringList{kReady} << onPrimary << 0 << 0;
+    QTest::newRow("not a token: erased unsent") << "bad token" << linkAnswer(onPrimary) << linkAnswer(onPrimary) << QStringList{} << "" << 0 << 0;
     // clang-format on
 }
 
-void RedeemTest::tokenIsRedeemedAtStartup()
+void RedeemTest::tokenAtStartup()
 {
-    QFETCH(bool, primaryReachable);
+    QFETCH(QString, setup);
     QFETCH(HttpsTestResponse, primaryAnswer);
     QFETCH(HttpsTestResponse, fallbackAnswer);
     QFETCH(QStringList, statuses);
     QFETCH(QString, storedLink);
-    QFETCH(int, expectedFallbackPosts);
+    QFETCH(int, primaryPosts);
+    QFETCH(int, fallbackPosts);
 
     m_primary->setResponse(kRedeemPath, primaryAnswer);
     m_fallback->setResponse(kRedeemPath, fallbackAnswer);
     m_primary->setResponse("/s/4d1c9e", {200, {}, kBody});
     m_fallback->setResponse("/s/77ab02", {200, {}, kBody});
-    startRelay(primaryReachable);
-    putToken(kToken);
+    // Each API host name's port 443 goes to its server, or to a closed port.
+    const quint16 primaryPort =
+        setup == "primary unreachable" ? standin::closedPort() : m_primary->port();
+    const QString error =
+        m_relay->start(standin::hostMapEntry(primaryHost(), 443, primaryPort) + ',' +
+                       standin::hostMapEntry(fallbackHost(), 443, m_fallback->port()));
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QNetworkProxy::setApplicationProxy(
+        QNetworkProxy(QNetworkProxy::Socks5Proxy, "127.0.0.1", m_relay->port()));
+    QSettings(settings::bootstrapStoreLocation(), QSettings::NativeFormat)
+        .setValue(settingskeys::bootstrapToken, setup == "bad token" ? kToken.toUpper() : kToken);
+    if (setup == "link stored")
+        QVERIFY(settings::writeSecrets({{settingskeys::subscription, storedLink.toUtf8()}}));
     QGuiApplication::clipboard()->clear();
 
     Controller controller;
@@ -239,18 +155,19 @@ void RedeemTest::tokenIsRedeemedAtStartup()
             [&] { seen.append(controller.status()); });
     QVERIFY(QTest::qWaitFor([&] { return seen.size() == statuses.size(); }, 20000));
     QVERIFY(QTest::qWaitFor([&] { return !controller.isSubscriptionLoading(); }, 20000));
-    QTest::qWait(100);
+    QTest::qWait(300);
     QCOMPARE(seen, statuses);
 
-    // The token left the machine exactly once per host asked, as the bare body, and is kept
-    // until a link is stored.
-    QCOMPARE(settings::readBootstrapToken(), storedLink.isEmpty() ? kToken : QString());
-    const QList<HttpsTestRequest> primaryPosts = requestsFor(*m_primary, "POST");
-    const QList<HttpsTestRequest> fallbackPosts = requestsFor(*m_fallback, "POST");
-    QCOMPARE(primaryPosts.size(), primaryReachable ? 1 : 0);
-    QCOMPARE(fallbackPosts.size(), expectedFallbackPosts);
+    // The token left the machine once per host asked, as the bare body, and is kept only
+    // while the redeem failed.
+    const bool failed = statuses.contains(kFailed);
+    QCOMPARE(settings::readBootstrapToken(), failed ? kToken : QString());
+    const QList<HttpsTestRequest> primary = requestsFor(*m_primary, "POST");
+    const QList<HttpsTestRequest> fallback = requestsFor(*m_fallback, "POST");
+    QCOMPARE(primary.size(), primaryPosts);
+    QCOMPARE(fallback.size(), fallbackPosts);
     for (const auto& [posts, host] :
-         {qMakePair(primaryPosts, primaryHost()), qMakePair(fallbackPosts, fallbackHost())}) {
+         {std::pair(primary, primaryHost()), std::pair(fallback, fallbackHost())}) {
         for (const HttpsTestRequest& post : posts) {
             QCOMPARE(post.target, kRedeemPath);
             QCOMPARE(post.header("Host"), host.toLatin1());
@@ -262,64 +179,23 @@ void RedeemTest::tokenIsRedeemedAtStartup()
     }
 
     QCOMPARE(QString::fromUtf8(settings::readSecret(settingskeys::subscription)), storedLink);
+    QCOMPARE(controller.servers().size(), storedLink.isEmpty() ? 0 : 2);
+    QCOMPARE(controller.hasError(), failed);
+    const QList<HttpsTestRequest> gets =
+        requestsFor(*m_primary, "GET") + requestsFor(*m_fallback, "GET");
     if (storedLink.isEmpty()) {
-        QVERIFY(controller.hasError());
-        QVERIFY(controller.servers().isEmpty());
-        // Nothing but the two redeem attempts went out.
-        QCOMPARE(requestsFor(*m_primary, "GET").size() + requestsFor(*m_fallback, "GET").size(), 0);
+        QCOMPARE(gets.size(), 0);
         controller.copyLastError();
-        QCOMPARE(QGuiApplication::clipboard()->text(), kFailedDetail);
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QString(failed
+                             ? "Скачайте установщик заново или импортируйте подписку из кабинета."
+                             : ""));
     } else {
-        QVERIFY(!controller.hasError());
-        QCOMPARE(controller.servers().size(), 2);
         QCOMPARE(settings::readSecret(settingskeys::subscriptionCache), kBody);
-        const HttpsTestServer& owner =
-            storedLink == QStringLiteral("https://%1/s/4d1c9e").arg(primaryHost()) ? *m_primary
-                                                                                   : *m_fallback;
-        QCOMPARE(requestsFor(owner, "GET").size(), 1);
-        QCOMPARE(requestsFor(owner, "GET").constFirst().path(), QUrl(storedLink).path().toLatin1());
+        QCOMPARE(gets.size(), 1);
+        QCOMPARE(gets.at(0).header("Host") + gets.at(0).path(),
+                 QUrl(storedLink).host().toLatin1() + QUrl(storedLink).path().toLatin1());
     }
-}
-
-void RedeemTest::tokenIsErasedWithoutBeingSent_data()
-{
-    // clang-format off
-    QTest::addColumn<QString>("token");
-    QTest::addColumn<bool>("linkStored");
-
-    QTest::newRow("valid token, link stored") << kToken << true;
-    QTest::newRow("upper-case token") << kToken.toUpper() << false;
-    // clang-format on
-}
-
-void RedeemTest::tokenIsErasedWithoutBeingSent()
-{
-    QFETCH(QString, token);
-    QFETCH(bool, linkStored);
-
-    const QString link = QStringLiteral("https://%1/s/4d1c9e").arg(primaryHost());
-    m_primary->setResponse(kRedeemPath, linkAnswer(link));
-    m_fallback->setResponse(kRedeemPath, linkAnswer(link));
-    m_primary->setResponse("/s/4d1c9e", {200, {}, kBody});
-    startRelay(true);
-    putToken(token);
-    if (linkStored)
-        QVERIFY(settings::writeSecrets({{settingskeys::subscription, link.toUtf8()}}));
-
-    Controller controller;
-    QCoreApplication::processEvents();
-    QCOMPARE(controller.isSubscriptionLoading(), linkStored);
-    QVERIFY(QTest::qWaitFor([&] { return !controller.isSubscriptionLoading(); }, 20000));
-    QTest::qWait(300);
-
-    QFile bootstrap(settings::bootstrapStoreLocation());
-    QVERIFY(bootstrap.open(QIODevice::ReadOnly));
-    QVERIFY(!bootstrap.readAll().contains(kToken.left(40).toLatin1()));
-    QCOMPARE(requestsFor(*m_primary, "POST").size(), 0);
-    QCOMPARE(m_fallback->requestCount(), 0);
-    QCOMPARE(requestsFor(*m_primary, "GET").size(), linkStored ? 1 : 0);
-    QCOMPARE(controller.status(), linkStored ? kReady : QStringLiteral("Отключено"));
-    QCOMPARE(controller.servers().size(), linkStored ? 2 : 0);
 }
 
 ORVIK_TEST_MAIN(RedeemTest, QApplication)

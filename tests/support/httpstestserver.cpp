@@ -1,54 +1,66 @@
 #include "tests/support/httpstestserver.h"
 
-#include "tests/support/testtls.h"
-
-#include <QPointer>
+#include <QFile>
+#include <QProcess>
+#include <QSslConfiguration>
 #include <QSslSocket>
+#include <QTemporaryDir>
 #include <QTimer>
 
 namespace {
 
-QByteArray reasonPhrase(int status)
+const QString kEcKey = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
+
+// Runs openssl in `folder`; the error text, empty on success.
+QString openssl(const QString& folder, const QStringList& arguments)
 {
-    switch (status) {
-    case 200:
-        return "OK";
-    case 204:
-        return "No Content";
-    case 301:
-        return "Moved Permanently";
-    case 302:
-        return "Found";
-    case 307:
-        return "Temporary Redirect";
-    case 400:
-        return "Bad Request";
-    case 403:
-        return "Forbidden";
-    case 404:
-        return "Not Found";
-    case 500:
-        return "Internal Server Error";
-    case 503:
-        return "Service Unavailable";
-    default:
-        return "Status";
-    }
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start("openssl", arguments);
+    if (process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit &&
+        process.exitCode() == 0)
+        return {};
+    return "openssl " + arguments.value(0) + " failed: " + process.errorString() + ' ' +
+           QString::fromLocal8Bit(process.readAll());
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The test CA's folder, which lives as long as the process.
+QTemporaryDir& caFolder()
+{
+    static QTemporaryDir folder;
+    return folder;
+}
+
+// Makes the test CA once and trusts it in this process only; the error text or empty.
+QString ensureTestCa()
+{
+    static const QString error = [] {
+        const QString failed = openssl(
+            caFolder().path(),
+            QString("req -x509 -new" + kEcKey +
+                    " -keyout ca.key -out ca.crt -days 2 -addext basicConstraints=critical,CA:TRUE"
+                    " -addext keyUsage=critical,keyCertSign,cRLSign -subj")
+                    .split(' ')
+                << "/CN=OrvikVPN Test CA");
+        const QList<QSslCertificate> ca = QSslCertificate::fromPath(caFolder().filePath("ca.crt"));
+        if (!failed.isEmpty() || ca.isEmpty())
+            return "no test CA: " + failed;
+        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+        configuration.addCaCertificates(ca);
+        QSslConfiguration::setDefaultConfiguration(configuration);
+        return QString();
+    }();
+    return error;
 }
 
 } // namespace
-
-QByteArray HttpsTestRequest::path() const
-{
-    const qsizetype mark = target.indexOf('?');
-    return mark < 0 ? target : target.left(mark);
-}
-
-QByteArray HttpsTestRequest::query() const
-{
-    const qsizetype mark = target.indexOf('?');
-    return mark < 0 ? QByteArray() : target.mid(mark + 1);
-}
 
 QByteArray HttpsTestRequest::header(const QByteArray& name) const
 {
@@ -59,42 +71,43 @@ QByteArray HttpsTestRequest::header(const QByteArray& name) const
     return {};
 }
 
-HttpsTestServer::HttpsTestServer(const QStringList& hostNames, QObject* parent)
-    : QTcpServer(parent), m_hostNames(hostNames)
-{}
-
 bool HttpsTestServer::start()
 {
-    const testtls::ServerIdentity identity = testtls::makeServerIdentity(m_hostNames);
-    if (!identity.error.isEmpty()) {
-        m_error = identity.error;
-        return false;
-    }
-    m_certificate = QSslCertificate(identity.certificate, QSsl::Pem);
-    m_key = QSslKey(identity.privateKey, QSsl::Ec, QSsl::Pem);
-    if (m_certificate.isNull() || m_key.isNull()) {
-        m_error = QStringLiteral("the server certificate or key cannot be read");
-        return false;
-    }
-    if (!listen(QHostAddress::LocalHost, 0)) {
+    m_error = makeCertificate();
+    if (m_error.isEmpty() && !listen(QHostAddress::LocalHost, 0))
         m_error = errorString();
-        return false;
-    }
-    return true;
+    return m_error.isEmpty();
 }
 
-void HttpsTestServer::setResponse(const QByteArray& path, const HttpsTestResponse& response)
+QString HttpsTestServer::makeCertificate()
 {
-    m_responses.insert(path, response);
+    if (const QString error = ensureTestCa(); !error.isEmpty())
+        return error;
+    QTemporaryDir folder;
+    QString names = "IP:127.0.0.1,DNS:localhost";
+    for (const QString& host : m_hostNames)
+        names += ",DNS:" + host;
+    const QString error = openssl(
+        folder.path(),
+        QString("req -x509 -new" + kEcKey +
+                " -keyout server.key -out server.crt -days 2 -subj /CN=localhost -addext "
+                "basicConstraints=CA:FALSE -addext keyUsage=critical,digitalSignature -addext "
+                "extendedKeyUsage=serverAuth -addext subjectAltName=" +
+                names)
+                .split(' ')
+            << "-CA" << caFolder().filePath("ca.crt") << "-CAkey" << caFolder().filePath("ca.key"));
+    m_certificate = QSslCertificate(readFile(folder.filePath("server.crt")));
+    m_key = QSslKey(readFile(folder.filePath("server.key")), QSsl::Ec);
+    if (error.isEmpty() && (m_certificate.isNull() || m_key.isNull()))
+        return "openssl left no usable server certificate";
+    return error;
 }
 
 void HttpsTestServer::incomingConnection(qintptr descriptor)
 {
     auto* socket = new QSslSocket(this);
-    if (!socket->setSocketDescriptor(descriptor)) {
-        delete socket;
-        return;
-    }
+    if (!socket->setSocketDescriptor(descriptor))
+        return socket->deleteLater();
     ++m_connections;
     socket->setLocalCertificate(m_certificate);
     socket->setPrivateKey(m_key);
@@ -111,20 +124,13 @@ void HttpsTestServer::incomingConnection(qintptr descriptor)
 void HttpsTestServer::readRequests(QSslSocket* socket)
 {
     QByteArray buffer = socket->property("buffer").toByteArray() + socket->readAll();
-    for (;;) {
-        const qsizetype headerEnd = buffer.indexOf("\r\n\r\n");
-        if (headerEnd < 0)
-            break;
+    for (qsizetype headerEnd; (headerEnd = buffer.indexOf("\r\n\r\n")) >= 0;) {
         const QList<QByteArray> lines = buffer.left(headerEnd).split('\n');
-        HttpsTestRequest request;
         const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
-        request.method = requestLine.value(0);
-        request.target = requestLine.value(1);
-        for (qsizetype i = 1; i < lines.size(); ++i) {
-            const qsizetype colon = lines.at(i).indexOf(':');
-            if (colon > 0)
-                request.headers.append(
-                    {lines.at(i).left(colon).trimmed(), lines.at(i).mid(colon + 1).trimmed()});
+        HttpsTestRequest request{requestLine.value(0), requestLine.value(1), {}, {}};
+        for (const QByteArray& line : lines.mid(1)) {
+            if (const qsizetype colon = line.indexOf(':'); colon > 0)
+                request.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
         }
         const qsizetype length = request.header("Content-Length").toLongLong();
         if (buffer.size() < headerEnd + 4 + length)
@@ -134,20 +140,13 @@ void HttpsTestServer::readRequests(QSslSocket* socket)
 
         const bool close = request.header("Connection").compare("close", Qt::CaseInsensitive) == 0;
         m_requests.append(request);
-        HttpsTestResponse response;
-        response.status = 404;
-        response.body = "not configured";
-        response = m_responses.value(request.path(), response);
+        const HttpsTestResponse response =
+            m_responses.value(request.path(), HttpsTestResponse{404, {}, "not configured"});
         emit requestReceived();
-        if (response.stall)
-            continue;
-        if (response.delayMs > 0) {
+        if (!response.stall)
             QTimer::singleShot(response.delayMs, socket, [this, socket, response, close] {
                 answer(socket, response, close);
             });
-        } else {
-            answer(socket, response, close);
-        }
     }
     socket->setProperty("buffer", buffer);
 }
@@ -155,16 +154,12 @@ void HttpsTestServer::readRequests(QSslSocket* socket)
 void HttpsTestServer::answer(QSslSocket* socket, const HttpsTestResponse& response, bool close)
 {
     const bool bodyless = response.status == 204 || response.status == 304;
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' +
-                      reasonPhrase(response.status) + "\r\n";
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Test\r\n";
     if (!bodyless)
         head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
     for (const auto& [name, value] : response.headers)
         head += name + ": " + value + "\r\n";
-    if (close)
-        head += "Connection: close\r\n";
-    head += "\r\n";
-    socket->write(head);
+    socket->write(head + (close ? "Connection: close\r\n\r\n" : "\r\n"));
     if (response.trickleMs > 0) {
         auto* drip = new QTimer(socket);
         connect(drip, &QTimer::timeout, socket, [socket, drip, body = response.body]() mutable {
@@ -173,8 +168,7 @@ void HttpsTestServer::answer(QSslSocket* socket, const HttpsTestResponse& respon
             if (body.isEmpty())
                 drip->stop();
         });
-        drip->start(response.trickleMs);
-        return;
+        return drip->start(response.trickleMs);
     }
     if (!bodyless)
         socket->write(response.body);

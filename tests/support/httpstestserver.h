@@ -1,13 +1,8 @@
 #pragma once
 
-#include <QByteArray>
 #include <QHash>
-#include <QList>
-#include <QObject>
-#include <QPair>
 #include <QSslCertificate>
 #include <QSslKey>
-#include <QString>
 #include <QStringList>
 #include <QTcpServer>
 
@@ -34,30 +29,30 @@ struct HttpsTestRequest
     HttpHeaders headers;
     QByteArray body;
 
-    QByteArray path() const;
-    QByteArray query() const;
+    QByteArray path() const { return target.split('?').value(0); }
+    QByteArray query() const { return target.mid(path().size() + 1); }
     // The first header of that name (case-insensitive), empty when absent.
     QByteArray header(const QByteArray& name) const;
 };
 
 // An HTTPS/1.1 server on 127.0.0.1 for tests: real TLS with a certificate from the test CA
-// (trusted by this process only), valid for 127.0.0.1, localhost and the given host
-// names. Paths answer as configured (404 otherwise); every request is kept.
+// (made once per process with the openssl command line, trusted by this process only),
+// valid for 127.0.0.1, localhost and the given host names. Paths answer as configured
+// (404 otherwise); every request is kept.
 class HttpsTestServer : public QTcpServer
 {
     Q_OBJECT
 
 public:
-    explicit HttpsTestServer(const QStringList& hostNames = {}, QObject* parent = nullptr);
-
+    explicit HttpsTestServer(const QStringList& hostNames = {}, QObject* parent = nullptr)
+        : QTcpServer(parent), m_hostNames(hostNames)
+    {}
     // Listens on 127.0.0.1 at a free port; false with errorText() on failure.
     bool start();
     quint16 port() const { return serverPort(); }
     QString errorText() const { return m_error; }
-
     // The answer for a path (without the query).
-    void setResponse(const QByteArray& path, const HttpsTestResponse& response);
-
+    void setResponse(const QByteArray& path, const HttpsTestResponse& r) { m_responses[path] = r; }
     int requestCount() const { return int(m_requests.size()); }
     QList<HttpsTestRequest> requests() const { return m_requests; }
     // TLS connections accepted, whether or not a request followed.
@@ -70,6 +65,7 @@ protected:
     void incomingConnection(qintptr descriptor) override;
 
 private:
+    QString makeCertificate();
     void readRequests(QSslSocket* socket);
     void answer(QSslSocket* socket, const HttpsTestResponse& response, bool close);
 

@@ -1,13 +1,29 @@
 #include "tests/support/standin.h"
 
+#include "config/cores.h"
+
+#include <QCoreApplication>
 #include <QDir>
-#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpServer>
 
 #ifdef Q_OS_UNIX
 #include <signal.h>
 #endif
 
 namespace standin {
+
+namespace {
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
 
 void clearEnvironment()
 {
@@ -16,56 +32,33 @@ void clearEnvironment()
         qunsetenv(name);
 }
 
-QString hostMapEntry(const QString& host, quint16 hostPort, quint16 localPort)
+quint16 closedPort()
 {
-    return QStringLiteral("%1:%2=127.0.0.1:%3").arg(host).arg(hostPort).arg(localPort);
+    QTcpServer server;
+    return server.listen(QHostAddress::LocalHost, 0) ? server.serverPort() : 0;
 }
-
-namespace {
-
-QStringList readLines(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-
-} // namespace
 
 QList<Start> readStarts(const QString& recordFolder)
 {
     QList<Start> starts;
-    for (const QString& line : readLines(recordFolder + QStringLiteral("/starts.log"))) {
-        const QStringList fields = line.split(QLatin1Char('\t'));
-        if (fields.size() == 5)
-            starts.append({fields.at(0), fields.at(1).toLongLong(), fields.at(2).toLongLong(),
-                           fields.at(3), fields.at(4).toInt()});
+    for (const QString& line : QString(readFile(recordFolder + "/starts.log")).split('\n')) {
+        const QStringList f = line.split('\t');
+        if (f.size() == 5)
+            starts.append({f[0], f[1].toLongLong(), f[2].toLongLong(), f[3], f[4].toInt()});
     }
     return starts;
 }
 
-bool createdBefore(const Start& earlier, const Start& later)
-{
-    if (earlier.creationTicks != later.creationTicks)
-        return earlier.creationTicks < later.creationTicks;
-    return earlier.pid < later.pid;
-}
-
 QStringList readConnects(const QString& recordFolder)
 {
-    return readLines(recordFolder + QStringLiteral("/connects.log"));
+    return QString(readFile(recordFolder + "/connects.log")).split('\n', Qt::SkipEmptyParts);
 }
 
 bool processGone(qint64 pid)
 {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return true;
-    const QByteArray text = stat.readAll();
-    const qsizetype close = text.lastIndexOf(')');
-    const char state = close >= 0 && close + 2 < text.size() ? text.at(close + 2) : '?';
-    return state == 'Z' || state == 'X';
+    const QByteArray stat = readFile(QString("/proc/%1/stat").arg(pid));
+    const QByteArray state = stat.mid(stat.lastIndexOf(')') + 2, 1);
+    return stat.isEmpty() || state == "Z" || state == "X";
 }
 
 void killProcess(qint64 pid)
@@ -81,17 +74,39 @@ void killProcess(qint64 pid)
 QList<qint64> childProcesses(qint64 pid)
 {
     QList<qint64> children;
-    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    const QDir tasks(QString("/proc/%1/task").arg(pid));
     for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile file(tasks.filePath(task) + QStringLiteral("/children"));
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        for (const QByteArray& child : file.readAll().split(' ')) {
-            if (!child.trimmed().isEmpty())
-                children.append(child.trimmed().toLongLong());
-        }
+        for (const QByteArray& child :
+             readFile(tasks.filePath(task) + "/children").simplified().split(' '))
+            children.append(child.toLongLong());
     }
+    children.removeAll(0);
     return children;
+}
+
+QString Relay::start(const QString& hostMap)
+{
+    m_port = closedPort();
+    const QJsonObject inbound{{"tag", "local-socks"}, {"protocol", "socks"}, {"port", m_port}};
+    const QString config = m_folder.filePath("xray.json");
+    QFile file(config);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(QJsonDocument(QJsonObject{{"inbounds", QJsonArray{inbound}}}).toJson()) < 0)
+        return "cannot write the relay's document";
+    file.close();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(kHosts, hostMap);
+    m_process.setProcessEnvironment(environment);
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+    m_process.start(corePath(QCoreApplication::applicationDirPath(), Core::Xray),
+                    coreArguments(config));
+    QByteArray output;
+    while (!output.contains("listening on")) {
+        if (!m_process.waitForReadyRead(5000))
+            return "the relay did not start: " + QString::fromLocal8Bit(output);
+        output += m_process.readAll();
+    }
+    return {};
 }
 
 } // namespace standin
