@@ -31,67 +31,31 @@ class RuntimeFoldersTest : public QObject
     Q_OBJECT
 
 private slots:
-    void namePattern_data();
+    void namePattern_data() { testenv::addRowsFromFile("runtime-folder-names.tsv", 3); }
     void namePattern();
-    void staleFolders_data();
+    void staleFolders_data() { testenv::addRowsFromFile("stale-runtime-folders.tsv", 4); }
     void staleFolders();
     void instanceChannelLivesInTheUsersRuntimeFolder();
 };
 
-void RuntimeFoldersTest::namePattern_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("matches");
-    // clang-format off
-    QTest::newRow("letters") << "OrvikVPN-runtime-aBcDeF" << true;
-    QTest::newRow("digits") << "OrvikVPN-runtime-a1b2c3" << true;
-    QTest::newRow("five") << "OrvikVPN-runtime-abcde" << false;
-    QTest::newRow("seven") << "OrvikVPN-runtime-abcdefg" << false;
-    QTest::newRow("other case") << "orvikvpn-runtime-abcdef" << false;
-    QTest::newRow("punctuation") << "OrvikVPN-runtime-ab.def" << false;
-    QTest::newRow("prefix alone") << "OrvikVPN-runtime-" << false;
-    QTest::newRow("leading text") << "xOrvikVPN-runtime-abcdef" << false;
-    QTest::newRow("other program") << "qipc_systemsem_abcdef" << false;
-    QTest::newRow("trailing line feed") << "OrvikVPN-runtime-abcdef\n" << false;
-    // clang-format on
-}
-
 void RuntimeFoldersTest::namePattern()
 {
-    QFETCH(QString, name);
-    QFETCH(bool, matches);
-    QCOMPARE(isRuntimeFolderName(name), matches);
-}
-
-void RuntimeFoldersTest::staleFolders_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("removed");
-
-    // clang-format off
-    QTest::newRow("left with its documents") << "documents" << "OrvikVPN-runtime-AbCdEf" << true;
-    QTest::newRow("empty") << "empty" << "OrvikVPN-runtime-ghIJkl" << true;
-    QTest::newRow("with a subfolder") << "subfolder" << "OrvikVPN-runtime-mnopQR" << true;
-    QTest::newRow("holding a link outwards") << "inner link" << "OrvikVPN-runtime-stuvWX" << true;
-    QTest::newRow("other program's folder") << "documents" << "qtsingleapp-abcdef" << false;
-    QTest::newRow("a file with the name") << "file" << "OrvikVPN-runtime-fileXY" << false;
-    QTest::newRow("a link with the name") << "link" << "OrvikVPN-runtime-linkXY" << false;
-    QTest::newRow("another user's folder") << "foreign" << "OrvikVPN-runtime-otherU" << false;
-    // clang-format on
+    QFETCH(QStringList, row); // case, name, matches
+    QCOMPARE(isRuntimeFolderName(row[1]), row[2] == QLatin1String("yes"));
+    QVERIFY(!isRuntimeFolderName(row[1] + u'\n'));
 }
 
 void RuntimeFoldersTest::staleFolders()
 {
-    QFETCH(QString, kind);
-    QFETCH(QString, name);
-    QFETCH(bool, removed);
+    QFETCH(QStringList, row); // case, kind, name, removed
+    const QString& kind = row[1];
+    const bool removed = row[3] == QLatin1String("yes");
 
     QTemporaryDir temp;
     QTemporaryDir outside;
     const QString precious = outside.filePath(QStringLiteral("precious.txt"));
     QVERIFY(writeFile(precious, "keep me"));
-    const QString path = QDir(temp.path()).filePath(name);
+    const QString path = QDir(temp.path()).filePath(row[2]);
 
     if (kind == QLatin1String("file")) {
         QVERIFY(writeFile(path, "a file"));
@@ -103,11 +67,9 @@ void RuntimeFoldersTest::staleFolders()
             QVERIFY(writeFile(path + QStringLiteral("/sing-box.json"), "{\"secret\": 1}"));
             QVERIFY(writeFile(path + QStringLiteral("/xray.json"), "{\"secret\": 2}"));
         }
-        if (kind == QLatin1String("subfolder")) {
+        if (kind == QLatin1String("subfolder and links")) {
             QVERIFY(QDir().mkdir(path + QStringLiteral("/inner")));
             QVERIFY(writeFile(path + QStringLiteral("/inner/file"), "x"));
-        }
-        if (kind == QLatin1String("inner link")) {
             QVERIFY(QFile::link(outside.path(), path + QStringLiteral("/to-folder")));
             QVERIFY(QFile::link(precious, path + QStringLiteral("/to-file")));
         }
