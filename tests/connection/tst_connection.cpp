@@ -153,11 +153,12 @@ public:
     bool consistent = true;
 };
 
-int aliveCores(const QString& records)
+// Cores still running (of one kind when `core` is given).
+int aliveCores(const QString& records, const QString& core = {})
 {
     const QList<standin::Start> starts = standin::readStarts(records);
-    return int(std::count_if(starts.begin(), starts.end(), [](const standin::Start& start) {
-        return !standin::processGone(start.pid);
+    return int(std::count_if(starts.begin(), starts.end(), [&](const standin::Start& start) {
+        return !standin::processGone(start.pid) && (core.isEmpty() || start.core == core);
     }));
 }
 
@@ -479,14 +480,15 @@ void ConnectionTest::checksRunOneAtATimeUntilAConnect()
     Recorder recorder(c);
     const int requestsBefore = m_server->requestCount();
 
-    // Sampled all the time the checks run: cores alive, and the pauses between two checks.
+    // Sampled all the time the checks run: sing-box cores alive (one per session), and the
+    // pauses between two checks.
     int maxCores = 0;
     qint64 idleSince = -1;
     QList<qint64> pauses;
     QTimer sampler;
     sampler.setInterval(5);
     connect(&sampler, &QTimer::timeout, this, [&] {
-        maxCores = qMax(maxCores, aliveCores(records()));
+        maxCores = qMax(maxCores, aliveCores(records(), QStringLiteral("sing-box")));
         const bool checking = ControllerTestAccess::pingSession(c) != nullptr;
         if (!checking && idleSince < 0)
             idleSince = QDateTime::currentMSecsSinceEpoch();
