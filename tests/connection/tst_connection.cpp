@@ -604,6 +604,9 @@ void ConnectionTest::refreshWhileConnected()
     if (serverKept)
         QCOMPARE(controller->selectedRow(), 0);
     QTRY_COMPARE(standin::processGone(core.pid), !serverKept);
+    // A downloaded list is checked a moment later, beside a running tunnel too.
+    QVERIFY(QTest::qWaitFor([&] { return pinging(*controller) > 0; }));
+    QVERIFY(QTest::qWaitFor([&] { return pinging(*controller) == 0; }, 20000));
     controller->disconnectVpn();
     QVERIFY(!QFileInfo::exists(runtimeFolder));
     QSettings().sync();
