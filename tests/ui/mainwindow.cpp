@@ -83,20 +83,22 @@ QVariantList sampleServers(int count)
 
 QVariantList sampleProcesses(int count)
 {
-    static const char* paths[] = {"/usr/lib/firefox-esr/firefox-esr",
-                                  "/usr/bin/telegram-desktop",
-                                  "/home/user/.local/share/Steam/ubuntu12_32/steam",
-                                  "/usr/lib/thunderbird/thunderbird",
-                                  "kthreadd",
-                                  "/usr/share/code/code",
-                                  "/usr/bin/transmission-gtk"};
+    // An empty path is a process whose executable cannot be read.
+    static const char* programs[][2] = {
+        {"firefox-esr", "/usr/lib/firefox-esr/firefox-esr"},
+        {"telegram-desktop", "/usr/bin/telegram-desktop"},
+        {"steam", "/home/user/.local/share/Steam/ubuntu12_32/steam"},
+        {"thunderbird", "/usr/lib/thunderbird/thunderbird"},
+        {"kworker/0:1", ""},
+        {"code", "/usr/share/code/code"},
+        {"transmission-gtk", "/usr/bin/transmission-gtk"},
+    };
     QVariantList processes;
     for (int i = 0; i < count; ++i) {
-        // A name without a folder is a process whose executable cannot be read.
-        const QString path = QString::fromLatin1(paths[i % 7]);
-        processes << QVariantMap{{QStringLiteral("name"), path.section(u'/', -1)},
+        const auto& program = programs[i % std::size(programs)];
+        processes << QVariantMap{{QStringLiteral("name"), QString::fromLatin1(program[0])},
                                  {QStringLiteral("pid"), quint64(1200 + 37 * i)},
-                                 {QStringLiteral("path"), path.startsWith(u'/') ? path : QString()},
+                                 {QStringLiteral("path"), QString::fromLatin1(program[1])},
                                  {QStringLiteral("icon"), QStringLiteral("app")},
                                  {QStringLiteral("selected"), i % 3 == 1}};
     }

@@ -116,9 +116,13 @@ int main(int argc, char** argv)
             vpn.setBypassDomainError(QStringLiteral("Укажите полный домен, например example.ru."));
         } else if (value("show") == u"apps") {
             QMetaObject::invokeMethod(named("appsButton"), "clicked");
-            ControllerTestAccess::setProcesses(
-                vpn, uitest::sampleProcesses(12),
-                {QStringLiteral("telegram-desktop"), QStringLiteral("code")});
+            const QVariantList processes = uitest::sampleProcesses(12);
+            QStringList selected;
+            for (const QVariant& process : processes) {
+                if (process.toMap().value(QStringLiteral("selected")).toBool())
+                    selected << process.toMap().value(QStringLiteral("name")).toString();
+            }
+            ControllerTestAccess::setProcesses(vpn, processes, selected);
         }
     });
     if (options.contains(QStringLiteral("ready-file"))) {
