@@ -25,7 +25,6 @@ namespace {
 
 const PhysicalAdapter kAdapter{"eth0", "192.168.50.10", "192.168.50.1"};
 
-// A VLESS profile (Xray, then sing-box) or a Hysteria2 one (sing-box alone) for that server.
 ServerProfile profileOfKind(const QString& kind, QString host)
 {
     if (host.contains(':'))
@@ -39,21 +38,22 @@ ServerProfile profileOfKind(const QString& kind, QString host)
             .arg(host));
 }
 
-// The session's signals in the order they arrived.
-class SignalLog : public QObject
+// A session that logs its signals in the order they arrived.
+class LoggedSession : public TunnelSession
 {
 public:
-    explicit SignalLog(TunnelSession& session)
+    explicit LoggedSession(const QString& appDir = QCoreApplication::applicationDirPath())
+        : TunnelSession(appDir)
     {
-        connect(&session, &TunnelSession::ready, this, [this](quint16 port) {
+        connect(this, &TunnelSession::ready, this, [this](quint16 port) {
             events.append("ready");
             readyPort = port;
         });
-        connect(&session, &TunnelSession::failed, this, [this](const QString& text) {
+        connect(this, &TunnelSession::failed, this, [this](const QString& text) {
             events.append("failed");
             error = text;
         });
-        connect(&session, &TunnelSession::stopped, this, [this] { events.append("stopped"); });
+        connect(this, &TunnelSession::stopped, this, [this] { events.append("stopped"); });
     }
 
     bool waitFor(const QString& event, int milliseconds)
@@ -74,13 +74,11 @@ class TestTunnelSession : public QObject
 
 private:
     QString records() const { return m_records->path(); }
-    // The runtime folders are gone and so are the cores.
     void verifyNothingLeft();
 
     std::unique_ptr<QTemporaryDir> m_records;
     std::unique_ptr<QTemporaryDir> m_scratch;
-    QByteArray m_tmpdir;
-    QByteArray m_runtime;
+    const QProcessEnvironment m_env = QProcessEnvironment::systemEnvironment();
 
 private slots:
     void init();
@@ -88,23 +86,24 @@ private slots:
 
     void serverAddressFromLookup_data() { testenv::addRowsFromFile("server-address.tsv", 3); }
     void serverAddressFromLookup();
-    void readyForProfile_data();
+    void readyForProfile_data() { testenv::addRowsFromFile("session-ready.tsv", 3); }
     void readyForProfile();
     void failure_data() { testenv::addRowsFromFile("session-failures.tsv", 8); }
     void failure();
-    void staleLookupIgnored_data();
+    void staleLookupIgnored_data() { testenv::addRowsFromFile("session-stale-lookup.tsv", 2); }
     void staleLookupIgnored();
     void stopWhileLaunchingAndWhenIdle();
-    void restartWaitsForTheOldCoresAndIgnoresTheirEnd_data();
+    void restartWaitsForTheOldCoresAndIgnoresTheirEnd_data()
+    {
+        testenv::addRowsFromFile("session-restart.tsv", 2);
+    }
     void restartWaitsForTheOldCoresAndIgnoresTheirEnd();
-    void coresDieWithKilledClient_data();
+    void coresDieWithKilledClient_data() { testenv::addRowsFromFile("session-orphans.tsv", 2); }
     void coresDieWithKilledClient();
 };
 
 void TestTunnelSession::init()
 {
-    m_tmpdir = qgetenv("TMPDIR");
-    m_runtime = qgetenv("XDG_RUNTIME_DIR");
     m_records = std::make_unique<QTemporaryDir>();
     m_scratch = std::make_unique<QTemporaryDir>();
     standin::clearEnvironment();
@@ -122,11 +121,12 @@ void TestTunnelSession::cleanup()
         QDir(QFileInfo(start.configPath).absolutePath()).removeRecursively();
     }
     standin::clearEnvironment();
-    if (m_tmpdir.isNull())
-        qunsetenv("TMPDIR");
-    else
-        qputenv("TMPDIR", m_tmpdir);
-    qputenv("XDG_RUNTIME_DIR", m_runtime);
+    for (const char* name : {"TMPDIR", "XDG_RUNTIME_DIR"}) {
+        if (m_env.contains(name))
+            qputenv(name, m_env.value(name).toLocal8Bit());
+        else
+            qunsetenv(name);
+    }
     setAdapterSource({});
     m_records.reset();
     m_scratch.reset();
@@ -150,19 +150,11 @@ void TestTunnelSession::serverAddressFromLookup()
     QCOMPARE(pickServerAddress(addresses), row[2]);
 }
 
-void TestTunnelSession::readyForProfile_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QStringList>("cores");
-    QTest::newRow("Hysteria2: sing-box alone") << "hysteria2" << QStringList{"sing-box"};
-    QTest::newRow("VLESS: Xray, then sing-box") << "vless" << QStringList{"xray", "sing-box"};
-}
-
 // Up, proven by the HTTPS check through the cores, and down again.
 void TestTunnelSession::readyForProfile()
 {
-    QFETCH(QString, kind);
-    QFETCH(QStringList, cores);
+    QFETCH(QStringList, row);
+    const QStringList cores = row[2].split(' ');
 
     const QString host = httpsCheckUrls().at(0).host();
     HttpsTestServer server({host});
@@ -170,16 +162,14 @@ void TestTunnelSession::readyForProfile()
     QVERIFY2(server.start(), qPrintable(server.errorText()));
     qputenv(standin::kHosts, standin::hostMapEntry(host, 443, server.port()).toLatin1());
 
-    TunnelSession session(QCoreApplication::applicationDirPath());
-    SignalLog log(session);
-    session.start(profileOfKind(kind, "127.0.0.1"), {});
+    LoggedSession session;
+    session.start(profileOfKind(row[1], "127.0.0.1"), {});
     QVERIFY(session.isRunning());
-    QVERIFY2(log.waitFor("ready", 10000), qPrintable(log.error));
-    QCOMPARE(log.events, QStringList{"ready"});
-    QCOMPARE(session.socksPort(), log.readyPort);
+    QVERIFY2(session.waitFor("ready", 10000), qPrintable(session.error));
+    QCOMPARE(session.events, QStringList{"ready"});
+    QCOMPARE(session.socksPort(), session.readyPort);
     QCOMPARE(session.adapter(), kAdapter);
 
-    // A core may write its start record a moment after the session is ready.
     QTRY_COMPARE_WITH_TIMEOUT(standin::readStarts(records()).size(), cores.size(), 15000);
     QList<standin::Start> starts = standin::readStarts(records());
     std::sort(starts.begin(), starts.end(), standin::createdBefore);
@@ -188,14 +178,10 @@ void TestTunnelSession::readyForProfile()
     for (const standin::Start& start : starts) {
         started.append(start.core);
         connects.append(start.core + QString("\tdomain\t%1\t443").arg(host));
-#ifdef Q_OS_LINUX
-        QCOMPARE(start.parentDeathSignal, 9); // SIGKILL
-#endif
     }
     QCOMPARE(started, cores);
 
-    // The check goes through every core, by name, on the port the session reported.
-    HttpsCheck check(log.readyPort);
+    HttpsCheck check(session.readyPort);
     QSignalSpy finished(&check, &HttpsCheck::finished);
     check.start();
     QVERIFY(finished.wait(15000));
@@ -206,8 +192,7 @@ void TestTunnelSession::readyForProfile()
     connects.sort();
     QCOMPARE(received, connects);
 
-    // The runtime folder is the owner's alone, in the per-user runtime folder; the
-    // documents, read by the cores at start, are gone once the tunnel is up.
+    // Owner-only runtime folder; the documents are gone once the tunnel is up.
     const QFileInfo folder(QFileInfo(starts.constLast().configPath).absolutePath());
     QVERIFY2(folder.fileName().startsWith("OrvikVPN-runtime-"), qPrintable(folder.filePath()));
     QCOMPARE(folder.absolutePath(),
@@ -216,7 +201,7 @@ void TestTunnelSession::readyForProfile()
     QCOMPARE(QDir(folder.filePath()).entryList(QDir::Files), QStringList());
 
     session.stop();
-    QCOMPARE(log.events, (QStringList{"ready", "stopped"}));
+    QCOMPARE(session.events, (QStringList{"ready", "stopped"}));
     QVERIFY(!session.isRunning());
     QCOMPARE(session.socksPort(), quint16(0));
     verifyNothingLeft();
@@ -240,7 +225,6 @@ void TestTunnelSession::failure()
     }
     if (setup == "no adapter")
         setAdapterSource([] { return PhysicalAdapter{{}, {}, "10.0.0.1"}; });
-    // An application folder with copies of the stand-ins the setup names.
     QString appDir = QCoreApplication::applicationDirPath();
     if (setup.endsWith(" only") || setup.endsWith(" not executable")) {
         appDir = m_scratch->path();
@@ -255,103 +239,81 @@ void TestTunnelSession::failure()
         }
     }
 
-    TunnelSession session(appDir);
-    SignalLog log(session);
+    LoggedSession session(appDir);
     session.start(profile, {});
-    QVERIFY(log.waitFor("failed", 20000));
+    QVERIFY(session.waitFor("failed", 20000));
     QTest::qWait(50);
-    QCOMPARE(log.events, row[5].split(','));
-    QVERIFY2(log.error.startsWith(row[6]), qPrintable(log.error));
+    QCOMPARE(session.events, row[5].split(','));
+    QVERIFY2(session.error.startsWith(row[6]), qPrintable(session.error));
     if (row[7].isEmpty())
-        QCOMPARE(log.error, row[6]);
+        QCOMPARE(session.error, row[6]);
     else
-        QVERIFY2(log.error.contains(row[7]), qPrintable(log.error));
+        QVERIFY2(session.error.contains(row[7]), qPrintable(session.error));
     for (const QString& secret : {profile.uri, profile.credential, profile.publicKey})
-        QVERIFY2(secret.isEmpty() || !log.error.contains(secret), qPrintable(log.error));
+        QVERIFY2(secret.isEmpty() || !session.error.contains(secret), qPrintable(session.error));
     QVERIFY(!session.isRunning());
     QCOMPARE(session.socksPort(), quint16(0));
     verifyNothingLeft();
 }
 
-void TestTunnelSession::staleLookupIgnored_data()
-{
-    QTest::addColumn<bool>("newerStart");
-    QTest::newRow("answer after stop") << false;
-    QTest::newRow("answer after a newer start") << true;
-}
-
 // A VLESS start by name whose answer comes too late must not launch Xray.
 void TestTunnelSession::staleLookupIgnored()
 {
-    QFETCH(bool, newerStart);
+    QFETCH(QStringList, row);
+    const bool newerStart = row[1] == "1";
 
-    TunnelSession session(QCoreApplication::applicationDirPath());
-    SignalLog log(session);
+    LoggedSession session;
     session.start(profileOfKind("vless", "localhost"), {});
     if (newerStart)
         session.start(profileOfKind("hysteria2", "127.0.0.1"), {});
     else
         session.stop();
-    QCOMPARE(log.events, QStringList{"stopped"});
+    QCOMPARE(session.events, QStringList{"stopped"});
 
     if (newerStart)
-        QVERIFY2(log.waitFor("ready", 10000), qPrintable(log.error));
+        QVERIFY2(session.waitFor("ready", 10000), qPrintable(session.error));
     QTest::qWait(1500); // the lookup of "localhost" has long been answered
-    QCOMPARE(log.events, (newerStart ? QStringList{"stopped", "ready"} : QStringList{"stopped"}));
-    QStringList started;
-    for (const standin::Start& start : standin::readStarts(records()))
-        started.append(start.core);
-    QCOMPARE(started, newerStart ? QStringList{"sing-box"} : QStringList{});
+    QCOMPARE(session.events,
+             (newerStart ? QStringList{"stopped", "ready"} : QStringList{"stopped"}));
+    QCOMPARE(standin::readStarts(records()).size(), newerStart ? 1 : 0);
     session.stop();
 }
 
 void TestTunnelSession::stopWhileLaunchingAndWhenIdle()
 {
     qputenv(standin::kListenAfter, "sing-box:5000");
-    TunnelSession session(QCoreApplication::applicationDirPath());
-    SignalLog log(session);
+    LoggedSession session;
     session.stop();
-    QVERIFY(log.events.isEmpty());
+    QVERIFY(session.events.isEmpty());
 
     session.start(profileOfKind("vless", "127.0.0.1"), {});
     QVERIFY(QTest::qWaitFor([this] { return standin::readStarts(records()).size() == 2; }, 10000));
     QVERIFY(QFileInfo::exists(QFileInfo(standin::readStarts(records()).at(0).configPath).path()));
     session.stop();
-    QCOMPARE(log.events, QStringList{"stopped"});
+    QCOMPARE(session.events, QStringList{"stopped"});
     verifyNothingLeft();
-}
-
-void TestTunnelSession::restartWaitsForTheOldCoresAndIgnoresTheirEnd_data()
-{
-    QTest::addColumn<QByteArray>("ignoringTerminate");
-    QTest::newRow("cores end when asked") << QByteArray();
-    QTest::newRow("sing-box ignores terminate") << QByteArray("sing-box");
-    QTest::newRow("Xray ignores terminate") << QByteArray("xray");
 }
 
 void TestTunnelSession::restartWaitsForTheOldCoresAndIgnoresTheirEnd()
 {
-    QFETCH(QByteArray, ignoringTerminate);
-    qputenv(standin::kIgnoreTerm, ignoringTerminate);
-    TunnelSession session(QCoreApplication::applicationDirPath());
-    SignalLog log(session);
+    QFETCH(QStringList, row);
+    qputenv(standin::kIgnoreTerm, row[1].toUtf8());
+    LoggedSession session;
     session.start(profileOfKind("vless", "127.0.0.1"), {});
-    QVERIFY2(log.waitFor("ready", 10000), qPrintable(log.error));
+    QVERIFY2(session.waitFor("ready", 10000), qPrintable(session.error));
     QTRY_COMPARE_WITH_TIMEOUT(standin::readStarts(records()).size(), 2, 15000);
     const QList<standin::Start> first = standin::readStarts(records());
 
-    // The old run ends for its owner at once; its cores end while the event loop runs.
     QElapsedTimer clock;
     clock.start();
     session.start(profileOfKind("vless", "127.0.0.1"), {});
     QVERIFY2(clock.elapsed() < 400, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(log.events, (QStringList{"ready", "stopped"}));
+    QCOMPARE(session.events, (QStringList{"ready", "stopped"}));
 
-    // The new cores start once the old ones are gone (a core that ignores the request had
-    // its 600 ms before the kill), and the old cores' end is no failure of the new run.
-    QVERIFY(QTest::qWaitFor([&log] { return log.events.size() >= 3; }, 10000));
-    QCOMPARE(log.events, (QStringList{"ready", "stopped", "ready"}));
-    if (!ignoringTerminate.isEmpty())
+    // New cores after the old are gone (600 ms before a kill); their end is no failure.
+    QVERIFY(QTest::qWaitFor([&session] { return session.events.size() >= 3; }, 10000));
+    QCOMPARE(session.events, (QStringList{"ready", "stopped", "ready"}));
+    if (!row[1].isEmpty())
         QVERIFY2(clock.elapsed() >= 590, qPrintable(QString::number(clock.elapsed())));
     for (const standin::Start& start : first)
         QVERIFY(standin::processGone(start.pid));
@@ -359,27 +321,18 @@ void TestTunnelSession::restartWaitsForTheOldCoresAndIgnoresTheirEnd()
     verifyNothingLeft();
 }
 
-void TestTunnelSession::coresDieWithKilledClient_data()
-{
-    QTest::addColumn<bool>("coresLoseParentDeathSignal");
-    QTest::newRow("parent-death signal") << false;
-    // As a core with file capabilities does at exec: only the watchdog is left.
-    QTest::newRow("watchdog") << true;
-}
-
 void TestTunnelSession::coresDieWithKilledClient()
 {
 #ifndef Q_OS_LINUX
     QSKIP("Linux process lifetime");
 #endif
-    QFETCH(bool, coresLoseParentDeathSignal);
+    QFETCH(QStringList, row);
+    const bool coresLoseParentDeathSignal = row[1] == "1";
     if (coresLoseParentDeathSignal)
         qputenv(standin::kClearParentDeathSignal, "all");
 
-    // A client that starts a VLESS session, says "ready" and waits to be killed.
     QProcess client;
     client.start(QCoreApplication::applicationDirPath() + "/session_orphan_helper");
-    QVERIFY(client.waitForStarted());
     QVERIFY(client.waitForReadyRead(10000));
     QVERIFY2(client.peek(4096).startsWith("ready"), client.peek(4096));
 
@@ -394,7 +347,6 @@ void TestTunnelSession::coresDieWithKilledClient()
 
     client.kill(); // SIGKILL: no clean-up of any kind in the client
     QVERIFY(client.waitForFinished());
-    // Leftover folders and any survivor go in cleanup(), also after a failure here.
     QTRY_VERIFY_WITH_TIMEOUT(std::all_of(watched.begin(), watched.end(), standin::processGone),
                              5000);
 }
