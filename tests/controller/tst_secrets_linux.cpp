@@ -69,13 +69,6 @@ bool lockDefaultCollection()
     return collection && secret_service_lock_sync(service, &objects, nullptr, nullptr, &error) == 1;
 }
 
-// The child's report: one line of base64 on standard output.
-bool report(const QByteArray& bytes)
-{
-    std::printf("%s\n", bytes.toBase64().constData());
-    return std::fflush(stdout) == 0;
-}
-
 #define STEP(number, condition)                                                                    \
     if (!(condition))                                                                              \
     return number
@@ -89,7 +82,7 @@ int runChild(const QByteArray& mode)
     // Nothing in the keyring may make a call wait on the user; a refusal must come quickly.
     const auto fast = [&clock] { return clock.elapsed() <= 3000; };
     if (mode == "unprotect")
-        return report(unprotectSecret(input)) ? 0 : 2;
+        return std::puts(unprotectSecret(input).toBase64().constData()) >= 0 ? 0 : 2;
     if (mode == "no-keyring") {
         STEP(2, protectSecret("https://example.net/sub/abc").isEmpty());
         STEP(3, unprotectSecret(input).isEmpty());
@@ -102,7 +95,7 @@ int runChild(const QByteArray& mode)
     const QByteArray blob = protectSecret(input);
     STEP(2, !blob.isEmpty() && unprotectSecret(blob) == input);
     if (mode == "protect")
-        return report(blob) ? 0 : 3;
+        return std::puts(blob.toBase64().constData()) >= 0 ? 0 : 3;
     if (mode == "locked") {
         STEP(3, lockDefaultCollection());
         clock.restart();
@@ -123,7 +116,7 @@ int runChild(const QByteArray& mode)
     return 100;
 }
 
-// This program as a child in `mode`, in a fresh keyring of its own or none; out is its report.
+// This program as a child in `mode`, in a fresh keyring of its own or none; out is its base64 line.
 testenv::ProcessRun runSelf(const QByteArray& mode, const QByteArray& input, bool ownKeyring)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -105,6 +105,7 @@ void SettingsTest::storedBypassDomainsAreCleanedInMemoryOnly()
 void SettingsTest::bootstrapTokenIsConsumedOnceFromItsOwnStore()
 {
     const QString location = settings::bootstrapStoreLocation();
+    QCOMPARE(location, QSettings().fileName().section(u'/', 0, -2) + "/Bootstrap.conf");
     QSettings(location, QSettings::NativeFormat)
         .setValue(settingskeys::bootstrapToken, QStringLiteral("one-time-7f3a"));
     QSettings().setValue(settingskeys::processRouteMode, QStringLiteral("include"));
@@ -132,11 +133,12 @@ void SettingsTest::selectionIsStoredProtectedOnlyOnRealChanges()
     QCOMPARE(settings::readSecret(settingskeys::selectedProfile), second.toUtf8());
     QVERIFY(!settingsFileContent().contains("pa55word"));
 
-    // Rejected and unchanged rows write nothing.
-    QSettings().remove(settingskeys::selectedProfile);
+    // Rejected and unchanged rows write nothing; a value stored in clear reads as not set.
+    QSettings().setValue(settingskeys::selectedProfile, second);
     for (const int row : {1, -1, 2})
         controller.setSelectedRow(row);
-    QVERIFY(!QSettings().contains(settingskeys::selectedProfile));
+    QCOMPARE(QSettings().value(settingskeys::selectedProfile), QVariant(second));
+    QCOMPARE(settings::readSecret(settingskeys::selectedProfile), QByteArray());
 }
 
 ORVIK_TEST_MAIN(SettingsTest, QApplication)

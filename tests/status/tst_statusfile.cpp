@@ -180,6 +180,7 @@ void StatusFileTest::quittingLeavesTheConnectionFlagsFalse()
         ControllerTestAccess::setConnected(controller, true);
         controller.setStatus(QStringLiteral("Подключено"));
         QTRY_COMPARE(readDocument().value("connected"), true);
+        QCOMPARE(readDocument().value("selected"), QStringLiteral("Выберите сервер"));
         if (byShutdown) {
             controller.shutdown();
             QVERIFY(flagsFalse());
